@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <thread>
+#include <vector>
 
 #include "zevlib/errors.h"
 
@@ -30,24 +32,47 @@ class Inflater {
   z_stream stream_{};
 };
 
-// Counts and checksums what the decoder produces before the sink sees it.
+// Counts and checksums what the decoder produces before the sink sees it. Big entries are
+// checksummed and written on a second thread while the next piece is inflated.
 class CheckedOutput {
  public:
-  CheckedOutput(const CentralRecord& record, const DataSink& sink) : record_(record), sink_(sink) {}
+  CheckedOutput(const CentralRecord& record, const DataSink& sink, const ProgressSink& progress,
+                bool pipelined, std::size_t bufferSize)
+      : record_(record), sink_(sink), progress_(progress) {
+    if (pipelined) pipeline_.emplace(sink, bufferSize);
+  }
 
+  // Data the caller keeps: checksummed and written before this returns.
   void Emit(const std::uint8_t* data, std::size_t count) {
     if (count == 0) return;
-    if (count > record_.size - produced_) Damaged(record_, "more data than its declared size");
-    produced_ += count;
+    Count(count);
     crc_ = crc32_z(crc_, data, count);
     sink_(std::span(data, count));
+    progress_(produced_);
+  }
+  // The first count bytes of buffer, which may be exchanged for an empty one.
+  void Emit(std::vector<std::uint8_t>& buffer, std::size_t count) {
+    if (count == 0) return;
+    if (!pipeline_) return Emit(buffer.data(), count);
+    Count(count);
+    pipeline_->Push(buffer, count);
+    progress_(produced_);
   }
   std::uint64_t produced() const { return produced_; }
-  std::uint32_t crc() const { return static_cast<std::uint32_t>(crc_); }
+  std::uint32_t Finish() {
+    return pipeline_ ? pipeline_->Finish() : static_cast<std::uint32_t>(crc_);
+  }
 
  private:
+  void Count(std::size_t count) {
+    if (count > record_.size - produced_) Damaged(record_, "more data than its declared size");
+    produced_ += count;
+  }
+
   const CentralRecord& record_;
   const DataSink& sink_;
+  const ProgressSink& progress_;
+  std::optional<OutputPipeline> pipeline_;
   std::uint64_t produced_ = 0;
   uLong crc_ = crc32(0, nullptr, 0);
 };
@@ -122,22 +147,26 @@ void EntryDecoder::Decrypt(std::span<std::uint8_t> data) {
   if (aes_) aes_->Decrypt(data);
 }
 
-void EntryDecoder::Run(DecodeBuffers& buffers, const DataSink& sink) {
-  if (!zipCrypto_) return RunChecked(buffers, sink);
+void EntryDecoder::Run(DecodeBuffers& buffers, const DataSink& sink, const ProgressSink& progress) {
+  if (!zipCrypto_) return RunChecked(buffers, sink, progress);
   try {
-    RunChecked(buffers, sink);
+    RunChecked(buffers, sink, progress);
   } catch (const ZipError& error) {
     if (error.code() != ZEV_ERROR_DAMAGED_ENTRY) throw;
     throw WrongPassword("wrong password for \"" + record_.name + "\" (or damaged data)");
   }
 }
 
-void EntryDecoder::RunChecked(DecodeBuffers& buffers, const DataSink& sink) {
-  CheckedOutput output(record_, sink);
+void EntryDecoder::RunChecked(DecodeBuffers& buffers, const DataSink& sink,
+                              const ProgressSink& progress) {
   std::optional<Inflater> inflater;
   // Some writers store an empty file as deflate with no data at all.
   bool emptyDeflate = payloadSize_ == 0 && record_.size == 0;
   if (method_ == kMethodDeflate && !emptyDeflate) inflater.emplace();
+  // A second thread pays off when inflating dominates and there is a second processor.
+  bool pipelined = inflater && record_.size >= 2 * buffers.output.size() &&
+                   std::thread::hardware_concurrency() > 1;
+  CheckedOutput output(record_, sink, progress, pipelined, buffers.output.size());
   bool streamEnded = false;
   std::uint64_t offset = payloadOffset_;
   std::uint64_t remaining = payloadSize_;
@@ -160,7 +189,8 @@ void EntryDecoder::RunChecked(DecodeBuffers& buffers, const DataSink& sink) {
       stream.next_out = buffers.output.data();
       stream.avail_out = static_cast<uInt>(buffers.output.size());
       int result = inflate(&stream, Z_NO_FLUSH);
-      output.Emit(buffers.output.data(), buffers.output.size() - stream.avail_out);
+      // The buffer may be swapped for another; zlib keeps its own window.
+      output.Emit(buffers.output, buffers.output.size() - stream.avail_out);
       if (result == Z_STREAM_END) {
         streamEnded = true;
         if (stream.avail_in > 0) Damaged(record_, "data after the end of the compressed stream");
@@ -171,8 +201,9 @@ void EntryDecoder::RunChecked(DecodeBuffers& buffers, const DataSink& sink) {
     } while (stream.avail_in > 0 || stream.avail_out == 0);
   }
   if (inflater && !streamEnded) Damaged(record_, "the compressed data ends early");
+  std::uint32_t crc = output.Finish();
   if (output.produced() != record_.size) Damaged(record_, "less data than its declared size");
-  if (checkCrc_ && output.crc() != record_.crc32) Damaged(record_, "CRC mismatch");
+  if (checkCrc_ && crc != record_.crc32) Damaged(record_, "CRC mismatch");
   if (aes_) {
     std::uint8_t mac[AesDecryptor::kMacSize];
     file_.ReadAt(offset, mac, sizeof mac, ZEV_ERROR_DAMAGED_ENTRY);

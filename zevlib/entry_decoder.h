@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "zevlib/output_pipeline.h"
 #include "zevlib/zip_archive.h"
 #include "zevlib/zip_crypto.h"
 
@@ -19,7 +20,8 @@ struct DecodeBuffers {
   std::vector<std::uint8_t> output = std::vector<std::uint8_t>(1024 * 1024);
 };
 
-using DataSink = std::function<void(std::span<const std::uint8_t>)>;
+// Told the number of bytes produced so far, on the caller's thread.
+using ProgressSink = std::function<void(std::uint64_t produced)>;
 
 class EntryDecoder {
  public:
@@ -29,16 +31,17 @@ class EntryDecoder {
   EntryDecoder(const InputFile& file, const ZipEntry& entry, std::string_view password);
   ~EntryDecoder();
 
-  // Hands the content to sink piece by piece. Throws ZipError(ZEV_ERROR_DAMAGED_ENTRY) when
+  // Hands the content to sink piece by piece, in order; for a big entry on a second thread, so
+  // the sink must not call back into the caller. Throws ZipError(ZEV_ERROR_DAMAGED_ENTRY) when
   // the data does not match its sizes, CRC or authentication code, and WrongPassword when
   // ZipCrypto data comes out wrong, since its check lets one wrong password in 256 through.
-  void Run(DecodeBuffers& buffers, const DataSink& sink);
+  void Run(DecodeBuffers& buffers, const DataSink& sink, const ProgressSink& progress);
 
  private:
   void OpenZipCrypto(std::string_view password);
   void OpenAes(std::string_view password);
   void Decrypt(std::span<std::uint8_t> data);
-  void RunChecked(DecodeBuffers& buffers, const DataSink& sink);
+  void RunChecked(DecodeBuffers& buffers, const DataSink& sink, const ProgressSink& progress);
 
   const InputFile& file_;
   const CentralRecord& record_;

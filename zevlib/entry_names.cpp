@@ -30,14 +30,14 @@ bool EqualsFolded(std::string_view a, std::string_view b) {
 bool IsDeviceName(std::string_view part) {
   std::string_view stem = part.substr(0, part.find('.'));
   while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
-  static constexpr std::array<std::string_view, 6> kPlain = {"con", "prn",   "aux",
+  static constexpr std::array<std::string_view, 6> kPlain = {"con", "prn",    "aux",
                                                              "nul", "conin$", "conout$"};
   for (auto device : kPlain) {
     if (EqualsFolded(stem, device)) return true;
   }
   std::string_view number;
-  if (stem.size() > 3 && (EqualsFolded(stem.substr(0, 3), "com") ||
-                          EqualsFolded(stem.substr(0, 3), "lpt"))) {
+  if (stem.size() > 3 &&
+      (EqualsFolded(stem.substr(0, 3), "com") || EqualsFolded(stem.substr(0, 3), "lpt"))) {
     number = stem.substr(3);
   }
   if (number.size() == 1) return number[0] >= '1' && number[0] <= '9';

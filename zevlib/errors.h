@@ -21,8 +21,7 @@ class ZipError : public std::runtime_error {
 // The password at hand does not open the entry; the caller may try another one.
 class WrongPassword : public ZipError {
  public:
-  explicit WrongPassword(const std::string& message)
-      : ZipError(ZEV_ERROR_CANNOT_OPEN, message) {}
+  explicit WrongPassword(const std::string& message) : ZipError(ZEV_ERROR_CANNOT_OPEN, message) {}
 };
 
 }  // namespace zevlib

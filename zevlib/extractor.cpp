@@ -63,8 +63,9 @@ std::vector<const ZipEntry*> Extractor::SelectEntries() const {
   std::vector<const ZipEntry*> selected;
   for (const auto& entry : archive_.entries()) {
     bool wanted = patterns.empty();
+    std::string key = NameKey(entry.record.name);
     for (std::size_t i = 0; i < patterns.size(); ++i) {
-      if (patterns[i].Matches(entry.record.name)) wanted = found[i] = true;
+      if (patterns[i].MatchesKey(key)) wanted = found[i] = true;
     }
     if (wanted) selected.push_back(&entry);
   }
@@ -124,13 +125,11 @@ void Extractor::ExtractFile(const ZipEntry& entry, const std::filesystem::path& 
 void Extractor::WriteFile(const ZipEntry& entry, EntryDecoder& decoder,
                           const std::filesystem::path& target) {
   PendingFile pending(target);
-  std::uint64_t done = 0;
   ReportProgress(entry, 0);
-  decoder.Run(buffers_, [&](std::span<const std::uint8_t> data) {
-    pending.file().Write(data.data(), data.size());
-    done += data.size();
-    ReportProgress(entry, done);
-  });
+  decoder.Run(
+      buffers_,
+      [&](std::span<const std::uint8_t> data) { pending.file().Write(data.data(), data.size()); },
+      [&](std::uint64_t done) { ReportProgress(entry, done); });
   pending.Commit(entry.record.fileTime);
 }
 
@@ -156,7 +155,8 @@ void Extractor::DecodeWithPassword(const ZipEntry& entry,
       return;
     }
   } while (AskForPassword());
-  throw ZipError(ZEV_ERROR_CANNOT_OPEN, "wrong or missing password for \"" + entry.record.name + "\"");
+  throw ZipError(ZEV_ERROR_CANNOT_OPEN,
+                 "wrong or missing password for \"" + entry.record.name + "\"");
 }
 
 bool Extractor::AskForPassword() {

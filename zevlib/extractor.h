@@ -28,8 +28,7 @@ class Extractor {
   void ExtractEntry(const ZipEntry& entry);
   void ExtractFolder(const ZipEntry& entry, const std::filesystem::path& target);
   void ExtractFile(const ZipEntry& entry, const std::filesystem::path& target);
-  void WriteFile(const ZipEntry& entry, EntryDecoder& decoder,
-                 const std::filesystem::path& target);
+  void WriteFile(const ZipEntry& entry, EntryDecoder& decoder, const std::filesystem::path& target);
   void DecodeWithPassword(const ZipEntry& entry, const std::function<void(EntryDecoder&)>& use);
   bool AskForPassword();
   void EnsureInsideDestination(const ZipEntry& entry, const std::filesystem::path& target) const;

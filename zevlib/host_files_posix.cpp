@@ -46,9 +46,9 @@ InputFile::InputFile(const std::filesystem::path& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     int error = errno;
-    throw ZipError(error == ENOENT || error == ENOTDIR ? ZEV_ERROR_FILE_NOT_FOUND
-                                                       : ZEV_ERROR_CANNOT_OPEN,
-                   Describe(path, error));
+    throw ZipError(
+        error == ENOENT || error == ENOTDIR ? ZEV_ERROR_FILE_NOT_FOUND : ZEV_ERROR_CANNOT_OPEN,
+        Describe(path, error));
   }
   handle_ = FileHandle(fd);
   struct stat facts {};
@@ -122,8 +122,8 @@ FileFacts QueryFile(const std::filesystem::path& path) {
   result.exists = true;
   result.isFolder = S_ISDIR(facts.st_mode);
   result.size = static_cast<std::uint64_t>(facts.st_size);
-  result.fileTime = FileTimeFromUnix(facts.st_mtim.tv_sec,
-                                     static_cast<std::uint32_t>(facts.st_mtim.tv_nsec));
+  result.fileTime =
+      FileTimeFromUnix(facts.st_mtim.tv_sec, static_cast<std::uint32_t>(facts.st_mtim.tv_nsec));
   return result;
 }
 
@@ -134,9 +134,7 @@ void MoveFileOver(const std::filesystem::path& from, const std::filesystem::path
   }
 }
 
-bool RemoveFile(const std::filesystem::path& path) noexcept {
-  return ::unlink(path.c_str()) == 0;
-}
+bool RemoveFile(const std::filesystem::path& path) noexcept { return ::unlink(path.c_str()) == 0; }
 
 std::filesystem::path ResolvePath(const std::filesystem::path& path) {
   std::error_code error;

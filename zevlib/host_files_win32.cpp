@@ -40,15 +40,15 @@ bool SameName(const std::wstring& a, const std::wstring& b) {
 
 // The final path of an existing file or folder, links and junctions resolved.
 std::filesystem::path FinalPath(const std::filesystem::path& existing) {
-  FileHandle handle = AdoptHandle(CreateFileW(
-      existing.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  FileHandle handle = AdoptHandle(
+      CreateFileW(existing.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!handle.valid()) throw ZipError(ZEV_ERROR_WRITE_FAILED, Describe(existing, GetLastError()));
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
-    DWORD length = GetFinalPathNameByHandleW(handle.get(), buffer.data(),
-                                             static_cast<DWORD>(buffer.size()),
-                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    DWORD length =
+        GetFinalPathNameByHandleW(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     // Some network and virtual file systems cannot tell; links cannot be followed there anyway.
     if (length == 0) return existing;
     if (length < buffer.size()) {
@@ -89,9 +89,8 @@ InputFile::InputFile(const std::filesystem::path& path) {
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
     throw ZipError(ZEV_ERROR_FILE_NOT_FOUND, path.string() + " is a folder");
   }
-  handle_ = AdoptHandle(CreateFileW(path.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  handle_ = AdoptHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!handle_.valid()) throw ZipError(ZEV_ERROR_CANNOT_OPEN, Describe(path, GetLastError()));
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(handle_.get(), &size)) {
@@ -162,7 +161,8 @@ FileFacts QueryFile(const std::filesystem::path& path) {
   result.exists = true;
   result.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   result.size = Combine(data.nFileSizeHigh, data.nFileSizeLow);
-  result.fileTime = Combine(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
+  result.fileTime =
+      Combine(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
   return result;
 }
 

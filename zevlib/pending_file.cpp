@@ -11,8 +11,8 @@ namespace {
 
 std::string TemporaryName(unsigned attempt) {
   // Different in every call and process, so collisions are rare and only cost a retry.
-  static std::atomic<std::uint32_t> counter{static_cast<std::uint32_t>(
-      std::chrono::steady_clock::now().time_since_epoch().count())};
+  static std::atomic<std::uint32_t> counter{
+      static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
   char name[32];
   std::snprintf(name, sizeof name, "~zev%08x.%u.tmp", static_cast<unsigned>(counter++), attempt);
   return name;

@@ -63,10 +63,15 @@ TargetPattern::TargetPattern(std::string_view text) : text_(text) {
 }
 
 bool TargetPattern::Matches(std::string_view entryName) const {
-  std::string key = NameKey(entryName);
-  if (!wildcard_) return key == folder_ + file_;
-  if (key.compare(0, folder_.size(), folder_) != 0) return false;
-  std::string_view file = std::string_view(key).substr(folder_.size());
+  return MatchesKey(NameKey(entryName));
+}
+
+bool TargetPattern::MatchesKey(std::string_view key) const {
+  if (!wildcard_)
+    return key.size() == folder_.size() + file_.size() && key.starts_with(folder_) &&
+           key.ends_with(file_);
+  if (!key.starts_with(folder_)) return false;
+  std::string_view file = key.substr(folder_.size());
   return file.find('/') == std::string_view::npos && GlobMatches(file_, file);
 }
 

@@ -15,6 +15,8 @@ class TargetPattern {
   explicit TargetPattern(std::string_view text);
 
   bool Matches(std::string_view entryName) const;
+  // The same for an entry name already in NameKey form.
+  bool MatchesKey(std::string_view key) const;
   const std::string& text() const { return text_; }
 
  private:

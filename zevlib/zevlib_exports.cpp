@@ -31,11 +31,10 @@ thread_local std::int32_t lastError = 0;
 
 std::wstring Widen(const std::string& text, UINT codePage) {
   if (text.empty()) return {};
-  int length = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                   nullptr, 0);
+  int length =
+      MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                      length);
+  MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
   return wide;
 }
 
@@ -68,8 +67,7 @@ ZevListHandle FailListing(std::int32_t error) {
   return 0;
 }
 
-zevlib::ExtractCallbacks AdaptCallbacks(ZevPasswordCallback password,
-                                        ZevProgressCallback progress,
+zevlib::ExtractCallbacks AdaptCallbacks(ZevPasswordCallback password, ZevProgressCallback progress,
                                         ZevContinueCallback continueAfterError,
                                         ZevOverwriteCallback overwrite) {
   zevlib::ExtractCallbacks callbacks;
@@ -96,12 +94,11 @@ zevlib::ExtractCallbacks AdaptCallbacks(ZevPasswordCallback password,
     callbacks.overwrite = [overwrite](const zevlib::ExistingFile& existing,
                                       const zevlib::EntryInfo& entry) {
       std::string existingName = Narrow(existing.path.wstring(), CP_ACP);
-      int answer = overwrite(existingName.c_str(), Low(existing.size), High(existing.size),
-                             Low(existing.fileTime), High(existing.fileTime),
-                             Utf8ToAnsi(entry.name).c_str(), Low(entry.size), High(entry.size),
-                             Low(entry.fileTime), High(entry.fileTime));
-      return answer == ZEV_OVERWRITE_REPLACE ? zevlib::Overwrite::Replace
-                                             : zevlib::Overwrite::Keep;
+      int answer =
+          overwrite(existingName.c_str(), Low(existing.size), High(existing.size),
+                    Low(existing.fileTime), High(existing.fileTime), Utf8ToAnsi(entry.name).c_str(),
+                    Low(entry.size), High(entry.size), Low(entry.fileTime), High(entry.fileTime));
+      return answer == ZEV_OVERWRITE_REPLACE ? zevlib::Overwrite::Replace : zevlib::Overwrite::Keep;
     };
   }
   return callbacks;
@@ -121,8 +118,8 @@ std::unordered_set<Listing*> listings;
 extern "C" {
 
 int32_t ZEV_CALL ExtractArchive(const char* archive, int32_t operation, const char* destination,
-                                const ZevTargetFiles* files, int32_t pathMode,
-                                const char* password, ZevPasswordCallback passwordCallback,
+                                const ZevTargetFiles* files, int32_t pathMode, const char* password,
+                                ZevPasswordCallback passwordCallback,
                                 ZevProgressCallback progressCallback,
                                 ZevContinueCallback continueCallback,
                                 ZevOverwriteCallback overwriteCallback) {

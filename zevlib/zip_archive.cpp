@@ -48,7 +48,8 @@ void ZipArchive::LocateData(std::uint64_t directoryOffset) {
       throw ZipError(ZEV_ERROR_CANNOT_OPEN,
                      "the data of \"" + entry.record.name + "\" runs into the central directory");
     }
-    ranges.push_back({entry.record.localHeaderOffset, entry.dataOffset + entry.record.compressedSize});
+    ranges.push_back(
+        {entry.record.localHeaderOffset, entry.dataOffset + entry.record.compressedSize});
   }
   // Entries sharing data are how small archives unpack to huge sizes: each entry must own its
   // bytes.

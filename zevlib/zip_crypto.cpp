@@ -25,8 +25,7 @@ void InitGcrypt() {
 }
 
 [[noreturn]] void CryptoFailed(const char* what, gcry_error_t error) {
-  throw ZipError(ZEV_ERROR_CANNOT_OPEN,
-                 std::string(what) + ": " + gcry_strerror(error));
+  throw ZipError(ZEV_ERROR_CANNOT_OPEN, std::string(what) + ": " + gcry_strerror(error));
 }
 
 struct CipherCloser {
@@ -83,8 +82,7 @@ std::size_t AesDecryptor::SaltSize(std::uint8_t strength) {
   return strength >= 1 && strength <= 3 ? 4u + 4u * strength : 0u;
 }
 
-std::unique_ptr<AesDecryptor> AesDecryptor::Open(std::string_view password,
-                                                 std::uint8_t strength,
+std::unique_ptr<AesDecryptor> AesDecryptor::Open(std::string_view password, std::uint8_t strength,
                                                  std::span<const std::uint8_t> salt,
                                                  std::span<const std::uint8_t> verifier) {
   InitGcrypt();
@@ -95,9 +93,9 @@ std::unique_ptr<AesDecryptor> AesDecryptor::Open(std::string_view password,
   }
   // AES key, then HMAC key, then the two verifier bytes.
   std::vector<std::uint8_t> derived(2 * keySize + kVerifierSize);
-  gcry_error_t error = gcry_kdf_derive(password.data(), password.size(), GCRY_KDF_PBKDF2,
-                                       GCRY_MD_SHA1, salt.data(), salt.size(),
-                                       kPbkdf2Iterations, derived.size(), derived.data());
+  gcry_error_t error =
+      gcry_kdf_derive(password.data(), password.size(), GCRY_KDF_PBKDF2, GCRY_MD_SHA1, salt.data(),
+                      salt.size(), kPbkdf2Iterations, derived.size(), derived.data());
   if (error) CryptoFailed("key derivation", error);
   if (std::memcmp(derived.data() + 2 * keySize, verifier.data(), kVerifierSize) != 0) {
     return nullptr;

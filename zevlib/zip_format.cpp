@@ -1,9 +1,10 @@
 #include "zevlib/zip_format.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <optional>
-#include <zlib.h>
 
 #include "zevlib/byte_reader.h"
 #include "zevlib/errors.h"
@@ -59,7 +60,8 @@ std::vector<std::uint8_t> ReadBytes(const InputFile& file, std::uint64_t offset,
 std::vector<std::size_t> EndRecordCandidates(const std::vector<std::uint8_t>& tail) {
   constexpr std::size_t kMaxCandidates = 16;
   std::vector<std::size_t> candidates;
-  for (std::size_t at = tail.size() - kEndSize + 1; at-- > 0 && candidates.size() < kMaxCandidates;) {
+  for (std::size_t at = tail.size() - kEndSize + 1;
+       at-- > 0 && candidates.size() < kMaxCandidates;) {
     if (PeekU32(tail, at) != kEndSignature) continue;
     std::size_t comment = tail[at + 20] | (tail[at + 21] << 8);
     if (at + kEndSize + comment <= tail.size()) candidates.push_back(at);
@@ -67,8 +69,8 @@ std::vector<std::size_t> EndRecordCandidates(const std::vector<std::uint8_t>& ta
   return candidates;
 }
 
-void ParseZip64Extra(ByteReader extra, CentralRecord& record, bool wantSize,
-                     bool wantCompressed, bool wantOffset) {
+void ParseZip64Extra(ByteReader extra, CentralRecord& record, bool wantSize, bool wantCompressed,
+                     bool wantOffset) {
   if (wantSize) record.size = extra.U64();
   if (wantCompressed) record.compressedSize = extra.U64();
   if (wantOffset) record.localHeaderOffset = extra.U64();
@@ -98,8 +100,8 @@ std::optional<std::string> ParseUnicodePath(ByteReader extra, const std::string&
   if (extra.U8() != 1) return std::nullopt;
   std::uint32_t crc = extra.U32();
   std::string name = extra.Text(extra.Remaining());
-  uLong actual = crc32(0, reinterpret_cast<const Bytef*>(rawName.data()),
-                       static_cast<uInt>(rawName.size()));
+  uLong actual =
+      crc32(0, reinterpret_cast<const Bytef*>(rawName.data()), static_cast<uInt>(rawName.size()));
   if (actual != crc || name.empty() || !IsValidUtf8(name)) return std::nullopt;
   return name;
 }
@@ -243,7 +245,8 @@ EndRecord ParseEndRecord(const InputFile& file, const std::vector<std::uint8_t>&
       std::uint32_t zip64Disk = locator.U32();
       std::uint64_t zip64At = locator.U64();
       std::uint32_t disks = locator.U32();
-      if (zip64Disk != 0 || disks > 1) Damaged("archives split over several disks are not supported");
+      if (zip64Disk != 0 || disks > 1)
+        Damaged("archives split over several disks are not supported");
       if (!FitsWithin(zip64At, kZip64EndSize, locatorAt)) Damaged("bad Zip64 end record position");
       auto zip64Bytes = ReadBytes(file, zip64At, kZip64EndSize);
       ByteReader zip64(zip64Bytes, ZEV_ERROR_CANNOT_OPEN);

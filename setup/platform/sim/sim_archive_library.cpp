@@ -76,8 +76,8 @@ std::optional<std::vector<platform::ArchiveEntry>> SimArchiveLibrary::ListArchiv
   std::vector<platform::ArchiveEntry> entries;
   entries.reserve(found.size());
   for (auto& info : found) {
-    entries.push_back({std::move(info.name), info.compressedSize, info.size, info.fileTime,
-                       info.attributes});
+    entries.push_back(
+        {std::move(info.name), info.compressedSize, info.size, info.fileTime, info.attributes});
   }
   return entries;
 }

@@ -48,9 +48,8 @@ int ZEV_CALL AskContinue(const char*, std::int32_t) {
   }
 }
 
-int ZEV_CALL AskOverwrite(const char*, std::uint32_t, std::uint32_t, std::uint32_t,
-                          std::uint32_t, const char*, std::uint32_t, std::uint32_t,
-                          std::uint32_t, std::uint32_t) {
+int ZEV_CALL AskOverwrite(const char*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                          const char*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {
   try {
     return current && current->overwrite ? current->overwrite() : ZEV_OVERWRITE_KEEP;
   } catch (...) {
@@ -71,8 +70,7 @@ class Listing {
 
 }  // namespace
 
-int Win32ArchiveLibrary::ExtractArchive(const std::string& archive,
-                                        const std::string& destination,
+int Win32ArchiveLibrary::ExtractArchive(const std::string& archive, const std::string& destination,
                                         const std::vector<std::string>& names, bool keepPaths,
                                         const std::string& password,
                                         const platform::ArchiveCallbacks& callbacks) {

@@ -8,12 +8,20 @@
 #include "setup/startup/language_file.h"
 #include "support/pe_image.h"
 #include "support/temp_folder.h"
-#include "support/stored_zip.h"
+#include "zip_writer.h"
 
 namespace zev {
 namespace {
 
 using Lines = std::vector<std::string>;
+
+// A resource archive of stored entries, so a test can find an entry's bytes in it.
+std::string ResourceArchive(const std::vector<std::pair<std::string, std::string>>& files) {
+  std::vector<zevtest::TestEntry> entries;
+  for (const auto& [name, data] : files)
+    entries.push_back({.name = name, .data = data, .method = zevtest::Method::Stored});
+  return zevtest::BuildZip(entries);
+}
 
 const Lines kGoodRunLog = {
     "<Kestrix>",
@@ -97,7 +105,7 @@ class StartupTest : public ::testing::Test {
     CommandLine("/l=C:\\Logs\\setup.log");
     WriteProgram("script text\r\n$\r\n");
     machine.files.WriteText(R"(C:\Setup\setup.res)",
-                            testing::StoredZip({{"Welcome.dfm", "object Welcome: TForm end"},
+                            ResourceArchive({{"Welcome.dfm", "object Welcome: TForm end"},
                                                 {"licence.txt", "licence"}}));
     machine.files.WriteText(R"(C:\Setup\setup.msi)", "database");
   }

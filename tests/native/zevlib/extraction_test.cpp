@@ -39,9 +39,8 @@ TEST_F(ExtractionTest, ExtractsEverythingWithFoldersAndTimes) {
   std::vector<zevlib::EntryInfo> entries;
   ASSERT_TRUE(List(Sample(), entries).ok());
   EXPECT_EQ(zevlib::QueryFile(Destination() / "setup.ini").fileTime, entries[0].fileTime);
-  EXPECT_EQ(progressFiles,
-            (Tree{"setup.ini", "docs/", "docs/readme.txt", "docs/license.txt", "docs/img/logo.bmp",
-                  "drivers\\x86\\tx880.sys", "notes.txt"}));
+  EXPECT_EQ(progressFiles, (Tree{"setup.ini", "docs/", "docs/readme.txt", "docs/license.txt",
+                                 "docs/img/logo.bmp", "drivers\\x86\\tx880.sys", "notes.txt"}));
 }
 
 TEST_F(ExtractionTest, ExtractsTheNamedEntriesOnly) {
@@ -94,20 +93,20 @@ TEST_F(ExtractionTest, AMissingArchiveIsNotFound) {
   EXPECT_EQ(Extract(Path("folder.zip")).error, ZEV_ERROR_FILE_NOT_FOUND);
   std::vector<zevlib::EntryInfo> entries;
   EXPECT_EQ(List(Path("nowhere.zip"), entries).error, ZEV_ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(zevlib::ExtractArchive({Sample(), "", {}, true, ""}, {}).error,
-            ZEV_ERROR_BAD_ARGUMENT);
+  EXPECT_EQ(zevlib::ExtractArchive({Sample(), "", {}, true, ""}, {}).error, ZEV_ERROR_BAD_ARGUMENT);
 }
 
 TEST_F(ExtractionTest, DroppingPathsWritesEveryFileIntoTheDestination) {
   auto status = Extract(Sample(), {}, /*keepPaths=*/false);
   ASSERT_TRUE(status.ok()) << status.message;
-  EXPECT_EQ(ListTree(Destination()), (Tree{"license.txt", "logo.bmp", "notes.txt", "readme.txt",
-                                           "setup.ini", "tx880.sys"}));
+  EXPECT_EQ(ListTree(Destination()),
+            (Tree{"license.txt", "logo.bmp", "notes.txt", "readme.txt", "setup.ini", "tx880.sys"}));
   EXPECT_EQ(ReadFile(Destination() / "tx880.sys"), "driver");
 }
 
 TEST_F(ExtractionTest, DroppedPathsThatMeetAskBeforeOverwriting) {
-  auto archive = MakeArchive({{.name = "a/x.txt", .data = "first"}, {.name = "b/x.txt", .data = "second"}});
+  auto archive =
+      MakeArchive({{.name = "a/x.txt", .data = "first"}, {.name = "b/x.txt", .data = "second"}});
   overwriteAnswer = zevlib::Overwrite::Keep;
   ASSERT_TRUE(Extract(archive, {}, false).ok());
   EXPECT_EQ(ReadFile(Destination() / "x.txt"), "first");
@@ -134,8 +133,8 @@ TEST_F(ExtractionTest, AnExistingFileIsKeptOrReplacedAsTheCallbackAnswers) {
 
   // Read-only files are replaced too.
   WriteFile(existing, "old");
-  std::filesystem::permissions(existing, std::filesystem::perms::owner_read |
-                                             std::filesystem::perms::group_read);
+  std::filesystem::permissions(
+      existing, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
   ASSERT_TRUE(Extract(archive).ok());
   EXPECT_EQ(ReadFile(existing), "new content");
   EXPECT_EQ(ListTree(Destination()), (Tree{"dir/", "dir/a.txt"}));
@@ -174,7 +173,7 @@ TEST_F(ExtractionTest, ProgressAnsweringStopEndsTheCallAndLeavesNoPartialFile) {
 }
 
 TEST_F(ExtractionTest, AFailedEntryEndsTheCallOrIsSkippedAsTheCallbackAnswers) {
-  std::vector<EntrySpec> entries = {{.name = "good1.txt", .data = "1"},
+  std::vector<TestEntry> entries = {{.name = "good1.txt", .data = "1"},
                                     {.name = "bad.txt", .data = "2", .crcOverride = 7},
                                     {.name = "good2.txt", .data = "3"}};
   auto archive = MakeArchive(entries);
@@ -214,7 +213,8 @@ class FileSizeLimit {
 TEST_F(ExtractionTest, AFileFailingHalfwayLeavesTheOldFileAndNoPartOfTheNew) {
   std::string big(2 << 20, 'n');
   for (std::size_t i = 0; i < big.size(); i += 5) big[i] = static_cast<char>(i);
-  auto archive = MakeArchive({{.name = "sub/a.txt", .data = big}, {.name = "sub/b.txt", .data = big}});
+  auto archive =
+      MakeArchive({{.name = "sub/a.txt", .data = big}, {.name = "sub/b.txt", .data = big}});
   std::filesystem::create_directories(Destination() / "sub");
   WriteFile(Destination() / "sub" / "a.txt", "old");
   overwriteAnswer = zevlib::Overwrite::Replace;

@@ -13,6 +13,8 @@ struct HostileCase {
   std::string name;
 };
 
+void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.label; }
+
 const std::vector<HostileCase> kHostileNames = {
     {"parent", "../evil.txt"},
     {"parent_backslash", "..\\evil.txt"},
@@ -72,9 +74,9 @@ class HostileNameTest : public ArchiveTest, public ::testing::WithParamInterface
 
 TEST_P(HostileNameTest, IsRefusedAndNeverWritten) {
   const HostileCase& c = GetParam();
-  EntrySpec hostile{.name = c.name, .data = "evil", .utf8Flag = true};
-  auto archive = MakeArchive({{.name = "before.txt", .data = "1"}, hostile,
-                              {.name = "after.txt", .data = "2"}});
+  TestEntry hostile{.name = c.name, .data = "evil", .utf8Flag = true};
+  auto archive = MakeArchive(
+      {{.name = "before.txt", .data = "1"}, hostile, {.name = "after.txt", .data = "2"}});
   std::vector<zevlib::EntryInfo> entries;
   ASSERT_TRUE(List(archive, entries).ok());  // listing shows it; only writing is refused
 
@@ -90,18 +92,17 @@ TEST_P(HostileNameTest, IsRefusedAndNeverWritten) {
     EXPECT_EQ(ListTree(Destination()), (Tree{"after.txt", "before.txt"}));
     EXPECT_EQ(ListTree(Path("")), (Tree{"out/", "out/after.txt", "out/before.txt", "test.zip"}));
   }
-  EXPECT_FALSE(std::filesystem::exists("/tmp/evil.txt") &&
-               ReadFile("/tmp/evil.txt") == "evil");
+  EXPECT_FALSE(std::filesystem::exists("/tmp/evil.txt") && ReadFile("/tmp/evil.txt") == "evil");
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, HostileNameTest, ::testing::ValuesIn(kHostileNames),
                          [](const auto& info) { return std::string(info.param.label); });
 
 TEST(EntryNamesTest, OrdinaryNamesPass) {
-  for (std::string name : {"a.txt", ".hidden", "..a", "a..b.txt", "...a", "con_x.txt",
-                           "console.txt", "COM10.txt", "LPT0.txt", "nul-device.txt", " lead.txt",
-                           "a b/c d.txt", "deep/er/x.txt", "back\\slash.txt", "caf\xC3\xA9.txt",
-                           "folder/", "x\\"}) {
+  for (std::string name :
+       {"a.txt", ".hidden", "..a", "a..b.txt", "...a", "con_x.txt", "console.txt", "COM10.txt",
+        "LPT0.txt", "nul-device.txt", " lead.txt", "a b/c d.txt", "deep/er/x.txt",
+        "back\\slash.txt", "caf\xC3\xA9.txt", "folder/", "x\\"}) {
     EXPECT_NO_THROW(zevlib::CheckEntryName(name)) << name;
   }
   auto checked = zevlib::CheckEntryName("docs\\img/logo.bmp");
@@ -119,8 +120,8 @@ TEST_F(LinkEscapeTest, ALinkedFolderInTheDestinationCannotRedirectWrites) {
   WriteFile(Path("outside") / "precious.txt", "precious");
   std::filesystem::create_symlink(Path("outside") / "precious.txt", Destination() / "file-link");
 
-  for (std::string name : {"link/evil.txt", "link/sub/evil.txt", "link\\evil.txt", "file-link",
-                           "link/"}) {
+  for (std::string name :
+       {"link/evil.txt", "link/sub/evil.txt", "link\\evil.txt", "file-link", "link/"}) {
     auto archive = MakeArchive({{.name = name, .data = "evil"}});
     overwriteAnswer = zevlib::Overwrite::Replace;
     auto status = Extract(archive);

@@ -96,7 +96,8 @@ TEST_F(InteropTest, ArchivesMadeBy7Zip) {
 TEST_F(InteropTest, TheCommitted7ZipAesArchive) {
   std::string expected;
   for (int i = 1; i <= 40; ++i) {
-    expected += "Line " + std::to_string(i) + ": made by 7-Zip with AES-256, the TX880 driver package.\n";
+    expected +=
+        "Line " + std::to_string(i) + ": made by 7-Zip with AES-256, the TX880 driver package.\n";
   }
   passwordAnswers = {"TX880"};
   auto status = Extract(std::filesystem::path(ZEV_TEST_DATA_DIR) / "aes_7zip.zip");

@@ -16,12 +16,19 @@ struct CipherCase {
   bool dataDescriptor;
 };
 
+void PrintTo(const CipherCase& c, std::ostream* out) { *out << c.label; }
+
 class EncryptionTest : public ArchiveTest, public ::testing::WithParamInterface<CipherCase> {
  protected:
-  EntrySpec Entry(const std::string& name, const std::string& data, const std::string& password) {
+  TestEntry Entry(const std::string& name, const std::string& data, const std::string& password) {
     const CipherCase& c = GetParam();
-    return {.name = name, .data = data, .method = c.method, .encryption = c.encryption,
-            .password = password, .aesVersion = c.aesVersion, .dataDescriptor = c.dataDescriptor};
+    return {.name = name,
+            .data = data,
+            .method = c.method,
+            .encryption = c.encryption,
+            .password = password,
+            .aesVersion = c.aesVersion,
+            .dataDescriptor = c.dataDescriptor};
   }
 };
 
@@ -96,28 +103,30 @@ TEST_P(EncryptionTest, ChangedEncryptedDataIsNeverWritten) {
   auto status = Extract(Path("changed.zip"), {}, true, "pw");
   EXPECT_FALSE(status.ok());
   // ZipCrypto cannot tell damage from a password that passed its one-byte check.
-  EXPECT_EQ(status.error, GetParam().encryption == Encryption::ZipCrypto
-                              ? ZEV_ERROR_CANNOT_OPEN
-                              : ZEV_ERROR_DAMAGED_ENTRY);
+  EXPECT_EQ(status.error, GetParam().encryption == Encryption::ZipCrypto ? ZEV_ERROR_CANNOT_OPEN
+                                                                         : ZEV_ERROR_DAMAGED_ENTRY);
   EXPECT_TRUE(ListTree(Destination()).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Ciphers, EncryptionTest,
-    ::testing::Values(CipherCase{"zipcrypto", Encryption::ZipCrypto, 0, Method::Deflate, false},
-                      CipherCase{"zipcrypto_stored", Encryption::ZipCrypto, 0, Method::Stored, false},
-                      CipherCase{"zipcrypto_descriptor", Encryption::ZipCrypto, 0, Method::Deflate, true},
-                      CipherCase{"aes128_ae1", Encryption::Aes128, 1, Method::Deflate, false},
-                      CipherCase{"aes192_ae2", Encryption::Aes192, 2, Method::Deflate, false},
-                      CipherCase{"aes256_ae2", Encryption::Aes256, 2, Method::Deflate, false},
-                      CipherCase{"aes256_ae1_stored", Encryption::Aes256, 1, Method::Stored, false},
-                      CipherCase{"aes128_ae2_descriptor", Encryption::Aes128, 2, Method::Deflate, true}),
+    ::testing::Values(
+        CipherCase{"zipcrypto", Encryption::ZipCrypto, 0, Method::Deflate, false},
+        CipherCase{"zipcrypto_stored", Encryption::ZipCrypto, 0, Method::Stored, false},
+        CipherCase{"zipcrypto_descriptor", Encryption::ZipCrypto, 0, Method::Deflate, true},
+        CipherCase{"aes128_ae1", Encryption::Aes128, 1, Method::Deflate, false},
+        CipherCase{"aes192_ae2", Encryption::Aes192, 2, Method::Deflate, false},
+        CipherCase{"aes256_ae2", Encryption::Aes256, 2, Method::Deflate, false},
+        CipherCase{"aes256_ae1_stored", Encryption::Aes256, 1, Method::Stored, false},
+        CipherCase{"aes128_ae2_descriptor", Encryption::Aes128, 2, Method::Deflate, true}),
     [](const auto& info) { return std::string(info.param.label); });
 
 class PasswordTest : public ArchiveTest {};
 
 TEST_F(PasswordTest, AZipCryptoPasswordThatPassesTheCheckByteStillFails) {
-  EntrySpec entry{.name = "a.txt", .data = Content(3000), .encryption = Encryption::ZipCrypto,
+  TestEntry entry{.name = "a.txt",
+                  .data = Content(3000),
+                  .encryption = Encryption::ZipCrypto,
                   .password = "right"};
   std::string bytes = BuildZip({entry});
   // Find a wrong password that the one-byte check lets through.
@@ -125,7 +134,8 @@ TEST_F(PasswordTest, AZipCryptoPasswordThatPassesTheCheckByteStillFails) {
   for (int i = 0; lucky.empty() && i < 100000; ++i) {
     std::string candidate = "guess" + std::to_string(i);
     zevlib::ZipCryptoDecryptor decryptor(candidate);
-    std::span<const std::uint8_t, 12> header(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 30 + 5, 12);
+    std::span<const std::uint8_t, 12> header(
+        reinterpret_cast<const std::uint8_t*>(bytes.data()) + 30 + 5, 12);
     auto check = static_cast<std::uint8_t>(Crc32(entry.data) >> 24);
     if (decryptor.OpenHeader(header, check, check)) lucky = candidate;
   }
@@ -144,8 +154,10 @@ TEST_F(PasswordTest, AZipCryptoPasswordThatPassesTheCheckByteStillFails) {
 
 TEST_F(PasswordTest, UnencryptedEntriesNeverAskAndMixedArchivesWork) {
   auto archive = MakeArchive({{.name = "plain.txt", .data = "plain"},
-                              {.name = "secret.txt", .data = "secret",
-                               .encryption = Encryption::Aes256, .password = "pw"}});
+                              {.name = "secret.txt",
+                               .data = "secret",
+                               .encryption = Encryption::Aes256,
+                               .password = "pw"}});
   ASSERT_TRUE(Extract(archive, {"plain.txt"}).ok());
   EXPECT_EQ(passwordQuestions, 0);
   passwordAnswers = {"pw"};
@@ -154,10 +166,11 @@ TEST_F(PasswordTest, UnencryptedEntriesNeverAskAndMixedArchivesWork) {
 }
 
 TEST_F(PasswordTest, UnknownAesStrengthIsUnsupported) {
-  std::string bytes = BuildZip({{.name = "a.txt", .data = "x", .encryption = Encryption::Aes128,
-                                 .password = "pw"}});
+  std::string bytes = BuildZip(
+      {{.name = "a.txt", .data = "x", .encryption = Encryption::Aes128, .password = "pw"}});
   // The strength byte of the AES field in the central directory.
-  std::size_t field = bytes.find(std::string("\x01\x99\x07\x00", 4), bytes.find(std::string("PK\x01\x02", 4)));
+  std::size_t field =
+      bytes.find(std::string("\x01\x99\x07\x00", 4), bytes.find(std::string("PK\x01\x02", 4)));
   ASSERT_NE(field, std::string::npos);
   bytes[field + 8] = 9;
   WriteFile(Path("a.zip"), bytes);

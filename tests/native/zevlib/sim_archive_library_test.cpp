@@ -1,8 +1,9 @@
 // The simulated machine's zev.lib: Windows paths mapped to host folders, the engine's callbacks
 // answered in the library's terms.
+#include "setup/platform/sim/sim_archive_library.h"
+
 #include <cstring>
 
-#include "setup/platform/sim/sim_archive_library.h"
 #include "test_support.h"
 
 namespace zevtest {
@@ -47,8 +48,10 @@ TEST_F(SimArchiveLibraryTest, ListsAndExtractsThroughWindowsPaths) {
 
 TEST_F(SimArchiveLibraryTest, ErrorsAndAnswersReachTheEngine) {
   std::filesystem::create_directories(Path("c/target"));
-  WriteFile(Path("c/enc.zip"), BuildZip({{.name = "a.txt", .data = "new",
-                                          .encryption = Encryption::ZipCrypto, .password = "pw"}}));
+  WriteFile(Path("c/enc.zip"), BuildZip({{.name = "a.txt",
+                                          .data = "new",
+                                          .encryption = Encryption::ZipCrypto,
+                                          .password = "pw"}}));
   WriteFile(Path("c/target/a.txt"), "old");
 
   EXPECT_FALSE(library.ListArchive("C:\\missing.zip", "", {}));

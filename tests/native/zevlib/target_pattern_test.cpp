@@ -1,7 +1,8 @@
+#include "zevlib/target_pattern.h"
+
 #include <gtest/gtest.h>
 
 #include "zevlib/errors.h"
-#include "zevlib/target_pattern.h"
 
 namespace zevtest {
 namespace {

@@ -45,7 +45,7 @@ ArchiveTest::~ArchiveTest() {
   std::filesystem::remove_all(root_, ignored);
 }
 
-std::filesystem::path ArchiveTest::MakeArchive(const std::vector<EntrySpec>& entries,
+std::filesystem::path ArchiveTest::MakeArchive(const std::vector<TestEntry>& entries,
                                                const ArchiveOptions& options) {
   auto path = Path("test.zip");
   WriteFile(path, BuildZip(entries, options));

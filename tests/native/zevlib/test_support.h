@@ -27,7 +27,7 @@ class ArchiveTest : public ::testing::Test {
   std::filesystem::path Path(const std::string& name) const { return root_ / name; }
   std::filesystem::path Destination() const { return root_ / "out"; }
   // Writes the archive as test.zip and answers its path.
-  std::filesystem::path MakeArchive(const std::vector<EntrySpec>& entries,
+  std::filesystem::path MakeArchive(const std::vector<TestEntry>& entries,
                                     const ArchiveOptions& options = {});
 
   zevlib::Status List(const std::filesystem::path& archive,

@@ -33,13 +33,13 @@ std::string Mixed(std::size_t size, unsigned seed = 1) {
 }
 
 TEST_F(ZipReadingTest, ListsEntriesInArchiveOrderWithTheirFacts) {
-  EntrySpec stored{.name = "readme.txt", .data = "hello", .method = Method::Stored,
-                   .externalAttributes = 0x01};
-  EntrySpec folder{.name = "docs/", .data = "", .method = Method::Stored,
-                   .externalAttributes = 0x10};
-  EntrySpec deflated{.name = "docs/manual.txt", .data = Mixed(5000)};
-  EntrySpec secret{.name = "secret.bin", .data = "x", .encryption = Encryption::ZipCrypto,
-                   .password = "pw"};
+  TestEntry stored{
+      .name = "readme.txt", .data = "hello", .method = Method::Stored, .externalAttributes = 0x01};
+  TestEntry folder{
+      .name = "docs/", .data = "", .method = Method::Stored, .externalAttributes = 0x10};
+  TestEntry deflated{.name = "docs/manual.txt", .data = Mixed(5000)};
+  TestEntry secret{
+      .name = "secret.bin", .data = "x", .encryption = Encryption::ZipCrypto, .password = "pw"};
   auto archive = MakeArchive({stored, folder, deflated, secret});
 
   std::vector<EntryInfo> entries;
@@ -66,10 +66,10 @@ TEST_F(ZipReadingTest, FileTimesComeFromTheBestFieldPresent) {
   setenv("TZ", "UTC", 1);
   tzset();
   constexpr std::uint64_t kNtfs = 132000000000000000ull;
-  EntrySpec dosOnly{.name = "dos", .data = "a"};  // 2020-06-15 12:30:00
-  EntrySpec unix{.name = "unix", .data = "b", .unixTime = 1600000000};
-  EntrySpec ntfs{.name = "ntfs", .data = "c", .unixTime = 1600000000, .ntfsTime = kNtfs};
-  EntrySpec badDate{.name = "bad", .data = "d", .dosDate = 0};
+  TestEntry dosOnly{.name = "dos", .data = "a"};  // 2020-06-15 12:30:00
+  TestEntry unix{.name = "unix", .data = "b", .unixTime = 1600000000};
+  TestEntry ntfs{.name = "ntfs", .data = "c", .unixTime = 1600000000, .ntfsTime = kNtfs};
+  TestEntry badDate{.name = "bad", .data = "d", .dosDate = 0};
   auto archive = MakeArchive({dosOnly, unix, ntfs, badDate});
 
   std::vector<EntryInfo> entries;
@@ -88,9 +88,11 @@ TEST_F(ZipReadingTest, FileTimesComeFromTheBestFieldPresent) {
 
 struct FormatCase {
   const char* label;
-  EntrySpec entry;
+  TestEntry entry;
   ArchiveOptions options;
 };
+
+void PrintTo(const FormatCase& c, std::ostream* out) { *out << c.label; }
 
 class ZipFormatTest : public ArchiveTest, public ::testing::WithParamInterface<FormatCase> {};
 
@@ -119,21 +121,23 @@ INSTANTIATE_TEST_SUITE_P(
                    {.name = "big.bin", .data = Mixed(600 * 1024 + 3), .method = Method::Stored}},
         FormatCase{"empty_stored", {.name = "empty", .data = "", .method = Method::Stored}},
         FormatCase{"empty_deflate", {.name = "empty", .data = ""}},
-        FormatCase{"data_descriptor", {.name = "a.txt", .data = Mixed(3000), .dataDescriptor = true}},
+        FormatCase{"data_descriptor",
+                   {.name = "a.txt", .data = Mixed(3000), .dataDescriptor = true}},
         FormatCase{"zip64_entry", {.name = "a.txt", .data = Mixed(3000), .zip64 = true}},
         FormatCase{"zip64_descriptor",
                    {.name = "a.txt", .data = Mixed(3000), .dataDescriptor = true, .zip64 = true}},
         FormatCase{"zip64_end", {.name = "a.txt", .data = "z"}, {.zip64End = true}},
         FormatCase{"zip64_everything",
-                   {.name = "a.txt", .data = Mixed(1000), .zip64 = true}, {.zip64End = true}},
+                   {.name = "a.txt", .data = Mixed(1000), .zip64 = true},
+                   {.zip64End = true}},
         FormatCase{"comment", {.name = "a.txt", .data = "c"}, {.comment = "made by a test"}},
         // A comment that looks like an end record must not be taken for one.
         FormatCase{"comment_with_signature",
                    {.name = "a.txt", .data = "c"},
                    {.comment = std::string("PK\x05\x06", 4) + std::string(18, '\0')}},
-        FormatCase{"padded_extra", {.name = "a.txt", .data = "p", .centralExtra = std::string(3, '\0')}},
-        FormatCase{"utf8_name",
-                   {.name = "caf\xC3\xA9.txt", .data = "u", .utf8Flag = true}}),
+        FormatCase{"padded_extra",
+                   {.name = "a.txt", .data = "p", .centralExtra = std::string(3, '\0')}},
+        FormatCase{"utf8_name", {.name = "caf\xC3\xA9.txt", .data = "u", .utf8Flag = true}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(ZipReadingTest, NamesWithoutTheUtf8FlagAreReadAsCodePage437) {
@@ -155,9 +159,11 @@ std::string UnicodePathField(const std::string& stored, const std::string& utf8)
 }
 
 TEST_F(ZipReadingTest, UnicodePathFieldGivesTheNameOnlyWhileItMatchesTheStoredName) {
-  EntrySpec current{.name = "caf\x82.txt", .data = "x",
+  TestEntry current{.name = "caf\x82.txt",
+                    .data = "x",
                     .centralExtra = UnicodePathField("caf\x82.txt", "caf\xC3\xA9-u.txt")};
-  EntrySpec stale{.name = "old\x82.txt", .data = "y",
+  TestEntry stale{.name = "old\x82.txt",
+                  .data = "y",
                   .centralExtra = UnicodePathField("renamed.txt", "stale.txt")};
   auto archive = MakeArchive({current, stale});
   std::vector<EntryInfo> entries;
@@ -180,7 +186,8 @@ std::string U32(std::uint32_t v) {
 }
 
 TEST_F(ZipReadingTest, DamagedStructureIsRefusedAtOpen) {
-  std::string good = BuildZip({{.name = "a.txt", .data = "hello"}, {.name = "b.txt", .data = "bye"}});
+  std::string good =
+      BuildZip({{.name = "a.txt", .data = "hello"}, {.name = "b.txt", .data = "bye"}});
   std::size_t end = good.size() - 22;
   std::size_t directory = good.find(std::string("PK\x01\x02", 4));
   struct Case {
@@ -197,7 +204,8 @@ TEST_F(ZipReadingTest, DamagedStructureIsRefusedAtOpen) {
       {"split archive", Patch(good, end + 4, "\x01\x00")},
       {"directory record damaged", Patch(good, directory, "XXXX")},
       {"local header damaged", Patch(good, 0, "XXXX")},
-      {"local offset inside the directory", Patch(good, directory + 42, U32(static_cast<std::uint32_t>(directory)))},
+      {"local offset inside the directory",
+       Patch(good, directory + 42, U32(static_cast<std::uint32_t>(directory)))},
   };
   for (const auto& c : cases) {
     WriteFile(Path("bad.zip"), c.bytes);
@@ -220,33 +228,39 @@ TEST_F(ZipReadingTest, Zip64RecordsThatPointNowhereAreRefused) {
 }
 
 TEST_F(ZipReadingTest, DataThatDoesNotMatchItsDirectoryFailsAndLeavesNoFile) {
-  std::string data = Mixed(4000);
   struct Case {
     const char* label;
-    EntrySpec entry;
+    TestEntry entry;
+    std::int64_t sizeChange = 0;
   };
-  std::vector<Case> cases = {
-      {"crc", {.crcOverride = 0x12345678}},
-      {"crc stored", {.method = Method::Stored, .crcOverride = 0x12345678}},
-      {"size larger", {.sizeOverride = 4001}},
-      {"size smaller", {.sizeOverride = 3999}},
-      {"stored size larger", {.method = Method::Stored, .sizeOverride = 4001}},
-      {"compressed size short", {.compressedSizeOverride = 100}},
-  };
-  for (auto& c : cases) {
-    c.entry.name = "data.bin";
-    c.entry.data = data;
-    auto archive = MakeArchive({c.entry});
-    auto status = Extract(archive);
-    EXPECT_EQ(status.error, ZEV_ERROR_DAMAGED_ENTRY) << c.label << ": " << status.message;
-    EXPECT_TRUE(ListTree(Destination()).empty()) << c.label;
+  // Small entries are checked as they are written; big ones on the writing thread.
+  for (std::size_t size : {std::size_t{4000}, std::size_t{3u << 20}}) {
+    std::string data = Mixed(size);
+    std::vector<Case> cases = {
+        {"crc", {.crcOverride = 0x12345678}},
+        {"crc stored", {.method = Method::Stored, .crcOverride = 0x12345678}},
+        {"size larger", {}, +1},
+        {"size smaller", {}, -1},
+        {"stored size larger", {.method = Method::Stored}, +1},
+        {"compressed size short", {.compressedSizeOverride = 100}},
+    };
+    for (auto& c : cases) {
+      c.entry.name = "data.bin";
+      c.entry.data = data;
+      if (c.sizeChange != 0) c.entry.sizeOverride = size + c.sizeChange;
+      auto archive = MakeArchive({c.entry});
+      auto status = Extract(archive);
+      EXPECT_EQ(status.error, ZEV_ERROR_DAMAGED_ENTRY)
+          << c.label << " " << size << ": " << status.message;
+      EXPECT_TRUE(ListTree(Destination()).empty()) << c.label << " " << size;
+    }
   }
 }
 
 TEST_F(ZipReadingTest, InflatingStopsAtTheDeclaredSize) {
   // A small declared size over a big stream: at most one buffer is inflated past it.
-  auto archive = MakeArchive({{.name = "bomb.bin", .data = std::string(50 << 20, 'A'),
-                               .sizeOverride = 1000}});
+  auto archive =
+      MakeArchive({{.name = "bomb.bin", .data = std::string(50 << 20, 'A'), .sizeOverride = 1000}});
   auto status = Extract(archive);
   EXPECT_EQ(status.error, ZEV_ERROR_DAMAGED_ENTRY);
   EXPECT_LE(lastDone, 1000u);
@@ -254,10 +268,11 @@ TEST_F(ZipReadingTest, InflatingStopsAtTheDeclaredSize) {
 }
 
 TEST_F(ZipReadingTest, TruncatedArchivesFailCleanlyAtEveryLength) {
-  std::string good = BuildZip({{.name = "one.txt", .data = Mixed(700)},
-                               {.name = "dir/", .data = "", .method = Method::Stored},
-                               {.name = "dir/two.txt", .data = Mixed(300, 2), .method = Method::Stored},
-                               {.name = "three.txt", .data = Mixed(500, 3), .dataDescriptor = true}});
+  std::string good =
+      BuildZip({{.name = "one.txt", .data = Mixed(700)},
+                {.name = "dir/", .data = "", .method = Method::Stored},
+                {.name = "dir/two.txt", .data = Mixed(300, 2), .method = Method::Stored},
+                {.name = "three.txt", .data = Mixed(500, 3), .dataDescriptor = true}});
   for (std::size_t length = 0; length < good.size(); ++length) {
     WriteFile(Path("cut.zip"), good.substr(0, length));
     std::vector<EntryInfo> entries;
@@ -285,10 +300,11 @@ TEST_F(ZipReadingTest, TruncatedArchivesFailCleanlyAtEveryLength) {
 }
 
 TEST_F(ZipReadingTest, NoDamagedByteLetsBadDataThrough) {
-  std::vector<EntrySpec> specs = {{.name = "one.txt", .data = Mixed(400)},
-                                  {.name = "two.txt", .data = Mixed(300, 2), .method = Method::Stored}};
-  std::set<std::string> contents = {specs[0].data, specs[1].data};
-  std::string good = BuildZip(specs);
+  std::vector<TestEntry> planned = {
+      {.name = "one.txt", .data = Mixed(400)},
+      {.name = "two.txt", .data = Mixed(300, 2), .method = Method::Stored}};
+  std::set<std::string> contents = {planned[0].data, planned[1].data};
+  std::string good = BuildZip(planned);
   for (std::size_t at = 0; at < good.size(); ++at) {
     std::string bad = good;
     bad[at] = static_cast<char>(bad[at] ^ 0x5A);
@@ -311,12 +327,14 @@ TEST_F(ZipReadingTest, EntriesSharingDataAreRefusedAtOpen) {
   std::string big = std::string(1 << 20, 'A');
   struct Case {
     const char* label;
-    std::vector<EntrySpec> entries;
+    std::vector<TestEntry> entries;
   };
   std::vector<Case> cases = {
       {"same local header", {{.name = "a", .data = big}, {.name = "b", .shareDataOf = 0}}},
       {"many to one",
-       {{.name = "a", .data = big}, {.name = "b", .shareDataOf = 0}, {.name = "c", .shareDataOf = 0}}},
+       {{.name = "a", .data = big},
+        {.name = "b", .shareDataOf = 0},
+        {.name = "c", .shareDataOf = 0}}},
       {"data runs into the next entry",
        {{.name = "a", .data = "aaaa", .method = Method::Stored, .compressedSizeOverride = 40},
         {.name = "b", .data = "bbbb", .method = Method::Stored}}},
@@ -333,9 +351,12 @@ TEST_F(ZipReadingTest, EntriesSharingDataAreRefusedAtOpen) {
 }
 
 TEST_F(ZipReadingTest, TwoEntriesForTheSameFileAreRefusedAtOpen) {
-  std::vector<std::pair<std::string, std::string>> pairs = {
-      {"a.txt", "a.txt"}, {"Setup.INI", "setup.ini"}, {"dir/x.txt", "dir\\x.txt"},
-      {"Dir/X.txt", "dir\\x.TXT"}, {"d/", "d"}, {"d/", "D\\"}};
+  std::vector<std::pair<std::string, std::string>> pairs = {{"a.txt", "a.txt"},
+                                                            {"Setup.INI", "setup.ini"},
+                                                            {"dir/x.txt", "dir\\x.txt"},
+                                                            {"Dir/X.txt", "dir\\x.TXT"},
+                                                            {"d/", "d"},
+                                                            {"d/", "D\\"}};
   for (const auto& [first, second] : pairs) {
     auto archive = MakeArchive({{.name = first, .data = "1"}, {.name = second, .data = "2"}});
     std::vector<EntryInfo> entries;

@@ -78,14 +78,15 @@ std::string AesEncrypt(const std::string& plain, const std::string& password, in
     salt += static_cast<char>(0x31 + 7 * i);
   }
   std::string derived(2 * keySize + 2, '\0');
-  if (gcry_kdf_derive(password.data(), password.size(), GCRY_KDF_PBKDF2, GCRY_MD_SHA1,
-                      salt.data(), salt.size(), 1000, derived.size(), derived.data())) {
+  if (gcry_kdf_derive(password.data(), password.size(), GCRY_KDF_PBKDF2, GCRY_MD_SHA1, salt.data(),
+                      salt.size(), 1000, derived.size(), derived.data())) {
     throw std::runtime_error("PBKDF2 failed");
   }
   gcry_cipher_hd_t cipher;
-  gcry_cipher_open(&cipher, strength == 1 ? GCRY_CIPHER_AES128
-                            : strength == 2 ? GCRY_CIPHER_AES192
-                                            : GCRY_CIPHER_AES256,
+  gcry_cipher_open(&cipher,
+                   strength == 1   ? GCRY_CIPHER_AES128
+                   : strength == 2 ? GCRY_CIPHER_AES192
+                                   : GCRY_CIPHER_AES256,
                    GCRY_CIPHER_MODE_ECB, 0);
   gcry_cipher_setkey(cipher, derived.data(), keySize);
   std::string data = plain;
@@ -113,7 +114,7 @@ std::string AesEncrypt(const std::string& plain, const std::string& password, in
          std::string(reinterpret_cast<char*>(mac), 10);
 }
 
-std::string AesExtra(const EntrySpec& e) {
+std::string AesExtra(const TestEntry& e) {
   Bytes b;
   b.U16(0x9901);
   b.U16(7);
@@ -154,13 +155,13 @@ std::uint32_t Crc32(const std::string& data) {
       crc32_z(0, reinterpret_cast<const Bytef*>(data.data()), data.size()));
 }
 
-std::string BuildZip(const std::vector<EntrySpec>& entries, const ArchiveOptions& options) {
+std::string BuildZip(const std::vector<TestEntry>& entries, const ArchiveOptions& options) {
   Bytes out;
   out.Text(options.prefix);
   std::vector<Written> written(entries.size());
 
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const EntrySpec& e = entries[i];
+    const TestEntry& e = entries[i];
     Written& w = written[i];
     if (e.shareDataOf) {
       w = written.at(*e.shareDataOf);
@@ -225,7 +226,7 @@ std::string BuildZip(const std::vector<EntrySpec>& entries, const ArchiveOptions
 
   std::uint64_t directoryOffset = out.str().size();
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const EntrySpec& e = entries[i];
+    const TestEntry& e = entries[i];
     const Written& w = written[i];
     std::uint32_t crc = e.crcOverride.value_or(w.crc);
     std::uint64_t size = e.sizeOverride.value_or(w.size);

@@ -12,7 +12,7 @@ namespace zevtest {
 enum class Method { Stored, Deflate };
 enum class Encryption { None, ZipCrypto, Aes128, Aes192, Aes256 };
 
-struct EntrySpec {
+struct TestEntry {
   std::string name;  // stored as is
   std::string data;
   Method method = Method::Deflate;
@@ -22,11 +22,11 @@ struct EntrySpec {
   bool dataDescriptor = false;
   bool utf8Flag = false;
   bool zip64 = false;  // Zip64 extra fields with all sizes and the offset in them
-  std::uint16_t dosTime = (12 << 11) | (30 << 5);    // 12:30:00
+  std::uint16_t dosTime = (12 << 11) | (30 << 5);     // 12:30:00
   std::uint16_t dosDate = (40 << 9) | (6 << 5) | 15;  // 2020-06-15
   std::uint16_t versionMadeBy = 20;                   // DOS host
   std::uint32_t externalAttributes = 0;
-  std::optional<std::int32_t> unixTime;  // extended timestamp field
+  std::optional<std::int32_t> unixTime;   // extended timestamp field
   std::optional<std::uint64_t> ntfsTime;  // NTFS time field (FILETIME)
   std::string centralExtra;               // raw bytes appended to the central extra field
 
@@ -44,7 +44,7 @@ struct ArchiveOptions {
   std::string prefix;  // bytes in front of the first entry
 };
 
-std::string BuildZip(const std::vector<EntrySpec>& entries, const ArchiveOptions& options = {});
+std::string BuildZip(const std::vector<TestEntry>& entries, const ArchiveOptions& options = {});
 
 // Raw deflate of data, as ZIP stores it.
 std::string Deflate(const std::string& data);
