@@ -32,6 +32,9 @@ class SystemInfo {
   // The English name of a language identifier ("German"), empty when unknown.
   virtual std::string EnglishLanguageName(int languageId) = 0;
 
+  // Ends the process at once with the exit code: no clean-up, no return.
+  virtual void EndProcessNow(int exitCode) = 0;
+
   // Converts ANSI code page text to UTF-16LE code units.
   virtual std::u16string AnsiToUtf16(std::string_view text) = 0;
 };

@@ -6,6 +6,11 @@
 
 namespace zev::sim {
 
+// Thrown where the simulated process ends at once; a test catches it and reads the code.
+struct ProcessEnded {
+  int exitCode;
+};
+
 // The Windows version and user settings a simulated machine presents.
 struct OsProfile {
   platform::OsVersion version;
@@ -38,6 +43,7 @@ class SimSystemInfo : public platform::SystemInfo {
   bool PinToFirstProcessor() override;
   int UserLanguageId(bool defaultLanguage) override;
   std::string EnglishLanguageName(int languageId) override;
+  [[noreturn]] void EndProcessNow(int exitCode) override { throw ProcessEnded{exitCode}; }
   // Windows-1252, the ANSI code page of a western system.
   std::u16string AnsiToUtf16(std::string_view text) override;
 

@@ -82,6 +82,8 @@ std::string Win32SystemInfo::EnglishLanguageName(int languageId) {
   return LocaleText(MAKELCID(static_cast<WORD>(languageId), SORT_DEFAULT), LOCALE_SENGLANGUAGE);
 }
 
+void Win32SystemInfo::EndProcessNow(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
+
 std::u16string Win32SystemInfo::AnsiToUtf16(std::string_view text) {
   if (text.empty()) return {};
   int inputLength = static_cast<int>(text.size());
