@@ -32,6 +32,10 @@ class SystemInfo {
   // The English name of a language identifier ("German"), empty when unknown.
   virtual std::string EnglishLanguageName(int languageId) = 0;
 
+  // Today's date in the user's short date format, the current time in the long time format.
+  virtual std::string ShortDateText() = 0;
+  virtual std::string LongTimeText() = 0;
+
   // Ends the process at once with the exit code: no clean-up, no return.
   virtual void EndProcessNow(int exitCode) = 0;
 

@@ -1,6 +1,7 @@
 // Entry point of the setup program.
 #include <windows.h>
 
+#include "setup/engine/engine_script_host.h"
 #include "setup/platform/win32/process_setup.h"
 #include "setup/platform/win32/win32_archive_library.h"
 #include "setup/platform/win32/win32_file_system.h"
@@ -19,7 +20,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   zev::win32::Win32Libraries libraries;
   zev::platform::Platform platform{files, system, ui, archives, libraries};
 
-  zev::AbsentScriptEngine script;
+  zev::EngineScriptHost script(platform);
   zev::Startup startup(platform, script);
   int exitCode = startup.Run();
   ExitProcess(static_cast<UINT>(exitCode));

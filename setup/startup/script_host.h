@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "setup/startup/engine_messages.h"
+#include "setup/startup/setup_log.h"
 #include "setup/startup/startup_state.h"
 
 namespace zev {
@@ -26,7 +28,7 @@ class ScriptHost {
   virtual void InitDialogPool(const std::string& supportDir) = 0;
   virtual void LoadDialog(const std::string& dialogFile, const std::string& key) = 0;
   // Runs the script to its end; the script's exit code goes into state.exitCode.
-  virtual void RunScript(StartupState& state) = 0;
+  virtual void RunScript(StartupState& state, SetupLog& log, const EngineMessages& messages) = 0;
   virtual void FreeScriptLists() = 0;
 };
 
@@ -38,7 +40,7 @@ class AbsentScriptEngine : public ScriptHost {
   std::vector<DialogCommand> DialogCommands() override { return {}; }
   void InitDialogPool(const std::string&) override {}
   void LoadDialog(const std::string&, const std::string&) override {}
-  void RunScript(StartupState&) override {}
+  void RunScript(StartupState&, SetupLog&, const EngineMessages&) override {}
   void FreeScriptLists() override {}
 };
 

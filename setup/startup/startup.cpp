@@ -129,7 +129,7 @@ void Startup::Guarded() {
     log_.WriteLogLine("  </SetupSplash>");
 
     log_.WriteLogLine("  <RunScript>");
-    script_.RunScript(state_);
+    script_.RunScript(state_, log_, messages_);
     log_.WriteLogLine("  </RunScript>");
 
     log_.WriteLogLine("  <Free>");

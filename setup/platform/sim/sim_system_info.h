@@ -43,6 +43,11 @@ class SimSystemInfo : public platform::SystemInfo {
   bool PinToFirstProcessor() override;
   int UserLanguageId(bool defaultLanguage) override;
   std::string EnglishLanguageName(int languageId) override;
+  // The simulated clock, as the user's locale shows it.
+  std::string dateText = "11.12.2026";
+  std::string timeText = "11:25:49";
+  std::string ShortDateText() override { return dateText; }
+  std::string LongTimeText() override { return timeText; }
   [[noreturn]] void EndProcessNow(int exitCode) override { throw ProcessEnded{exitCode}; }
   // Windows-1252, the ANSI code page of a western system.
   std::u16string AnsiToUtf16(std::string_view text) override;

@@ -82,6 +82,20 @@ std::string Win32SystemInfo::EnglishLanguageName(int languageId) {
   return LocaleText(MAKELCID(static_cast<WORD>(languageId), SORT_DEFAULT), LOCALE_SENGLANGUAGE);
 }
 
+std::string Win32SystemInfo::ShortDateText() {
+  char buffer[128] = {};
+  int length = GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, buffer,
+                              static_cast<int>(sizeof buffer));
+  return length > 0 ? std::string(buffer, static_cast<std::size_t>(length - 1)) : std::string();
+}
+
+std::string Win32SystemInfo::LongTimeText() {
+  char buffer[128] = {};
+  int length = GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, buffer,
+                              static_cast<int>(sizeof buffer));
+  return length > 0 ? std::string(buffer, static_cast<std::size_t>(length - 1)) : std::string();
+}
+
 void Win32SystemInfo::EndProcessNow(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
 
 std::u16string Win32SystemInfo::AnsiToUtf16(std::string_view text) {

@@ -14,6 +14,8 @@ class Win32SystemInfo final : public platform::SystemInfo {
   bool PinToFirstProcessor() override;
   int UserLanguageId(bool defaultLanguage) override;
   std::string EnglishLanguageName(int languageId) override;
+  std::string ShortDateText() override;
+  std::string LongTimeText() override;
   [[noreturn]] void EndProcessNow(int exitCode) override;
   std::u16string AnsiToUtf16(std::string_view text) override;
 };

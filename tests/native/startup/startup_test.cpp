@@ -84,7 +84,7 @@ class RecordingScript : public ScriptHost {
   void LoadDialog(const std::string& file, const std::string& key) override {
     loadedDialogs.emplace_back(file, key);
   }
-  void RunScript(StartupState& state) override {
+  void RunScript(StartupState& state, SetupLog&, const EngineMessages&) override {
     ran = true;
     stateAtRun = state;
     windowsClosedAtRun =
@@ -179,7 +179,7 @@ TEST_F(StartupTest, SupportFolderHoldsResourcesAndWritableDatabaseDuringTheRun) 
     using RecordingScript::RecordingScript;
     sim::SimMachine* machine = nullptr;
     Lines seen;
-    void RunScript(StartupState& state) override {
+    void RunScript(StartupState& state, SetupLog&, const EngineMessages&) override {
       for (const auto& entry : machine->files.ListFolder(state.supportDir)) seen.push_back(entry.name);
       std::sort(seen.begin(), seen.end());
       auto perms = std::filesystem::status(machine->files.HostPath(state.supportDir + "setup.msi")).permissions();
@@ -208,7 +208,7 @@ TEST_F(StartupTest, PatchOnlyPackageCopiesThePatch) {
     using RecordingScript::RecordingScript;
     sim::SimMachine* machine = nullptr;
     bool patch = false, database = false;
-    void RunScript(StartupState& state) override {
+    void RunScript(StartupState& state, SetupLog&, const EngineMessages&) override {
       patch = machine->files.FileExists(state.supportDir + "setup.msp");
       database = machine->files.FileExists(state.supportDir + "setup.msi");
     }

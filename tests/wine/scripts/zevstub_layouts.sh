@@ -101,6 +101,16 @@ cat >"$work/expected.txt" <<'LOG'
     </Dialogs>
   </SetupSplash>
   <RunScript>
+    <Variables>
+    </Variables>
+    <CompileScript>
+    </CompileScript>
+    <BootStrap>
+    </BootStrap>
+    <vorn>
+    </vorn>
+    <ExitScript>
+    </ExitScript>
   </RunScript>
   <Free>
   </Free>
