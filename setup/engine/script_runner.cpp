@@ -227,7 +227,7 @@ void ScriptRunner::NormalFetch() {
   } while (ip_ < count && !Counts(CurrentIndex()));
 }
 
-void ScriptRunner::FalseBranchScan() {
+void ScriptRunner::ScanPastBlocks(std::initializer_list<std::string_view> stops) {
   int depth = 0;
   while (true) {
     Take();
@@ -240,8 +240,12 @@ void ScriptRunner::FalseBranchScan() {
       --depth;
       nested = depth >= 0;
     }
-    if (!nested && depth <= 0 && IsOneOf(current_, {"Else", "Else If", "End"})) break;
+    if (!nested && depth <= 0 && IsOneOf(current_, stops)) return;
   }
+}
+
+void ScriptRunner::FalseBranchScan() {
+  ScanPastBlocks({"Else", "Else If", "End"});
   skipFalse_ = false;
   if (current_ == "Else If") {
     if (!skipToEnd_) {
@@ -255,20 +259,7 @@ void ScriptRunner::FalseBranchScan() {
 }
 
 void ScriptRunner::EndScan() {
-  int depth = 0;
-  while (true) {
-    Take();
-    if (!Counts(CurrentIndex())) continue;
-    bool nested = false;
-    if (current_ == "If" || current_ == "Wizard Loop") {
-      ++depth;
-      nested = true;
-    } else if (current_ == "End") {
-      --depth;
-      nested = depth >= 0;
-    }
-    if (!nested && depth <= 0 && current_ == "End") break;
-  }
+  ScanPastBlocks({"End"});
   skipToEnd_ = false;
   --ip_;
   pendingEnd_ = true;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -94,6 +95,9 @@ class ScriptRunner {
   // Moves to the next command; a scan past the last command is an error.
   void Take();
   void NormalFetch();
+  // Moves forward to the first counting command named in stops that does not belong to a block
+  // opened after the scan began.
+  void ScanPastBlocks(std::initializer_list<std::string_view> stops);
   void FalseBranchScan();
   void EndScan();
   void WizardStep();
