@@ -54,7 +54,7 @@ class PendingText {
     while (!found && !AtEnd()) {
       rest = Current();
       auto piece = std::min(rest.find('$'), rest.size());
-      found = false;
+      found = piece < rest.size();
       spill.append(rest.substr(0, piece));
       Advance(piece);
     }
@@ -64,10 +64,19 @@ class PendingText {
 
   void SkipOne() { Advance(1); }
 
-  // Puts a value in front of the rest, to be scanned next.
-  void Insert(std::string value) {
+  // Puts a copy of the value, optionally in double quotes, in front of the rest.
+  void Insert(std::string_view value, bool quoted) {
     DropFinished();
-    inserted_.push_back({std::move(value), 0});
+    std::string text;
+    if (!spare_.empty()) {
+      text = std::move(spare_.back());
+      spare_.pop_back();
+    }
+    text.clear();
+    if (quoted) text += '"';
+    text += value;
+    if (quoted) text += '"';
+    inserted_.push_back({std::move(text), 0});
   }
 
   void CopyRest(std::string& out) {
@@ -97,13 +106,17 @@ class PendingText {
       inserted_.back().position += count;
   }
 
+  // Finished pieces keep their buffers for the next insertions: deep nesting allocates once.
   void DropFinished() {
-    while (!inserted_.empty() && inserted_.back().position >= inserted_.back().text.size())
+    while (!inserted_.empty() && inserted_.back().position >= inserted_.back().text.size()) {
+      if (spare_.size() < 16) spare_.push_back(std::move(inserted_.back().text));
       inserted_.pop_back();
+    }
   }
 
   std::string_view input_;
   std::vector<Piece> inserted_;
+  std::vector<std::string> spare_;
 };
 
 }  // namespace
@@ -133,6 +146,7 @@ void TVariableManager::Set(std::string_view name, std::string_view value) {
     return;
   }
   entries_.push_back({std::string(name), std::string(value)});
+  longestName_ = std::max(longestName_, name.size());
   index_.emplace(std::string(name), entries_.size() - 1);
 }
 
@@ -140,6 +154,7 @@ void TVariableManager::Clear() {
   std::lock_guard guard(lock_);
   index_.clear();
   entries_.clear();
+  longestName_ = 0;
 }
 
 std::size_t TVariableManager::ExportPairs(std::vector<std::string>& list) const {
@@ -169,7 +184,6 @@ std::string TVariableManager::ExpandWith(std::string_view text, bool quoted) con
   out.reserve(text.size());
   PendingText pending(text);
   std::string spill;
-  std::string value;
   while (pending.CopyToDollar(out)) {
     pending.SkipOne();  // the opening '$'
     std::string_view name;
@@ -179,43 +193,38 @@ std::string TVariableManager::ExpandWith(std::string_view text, bool quoted) con
       out.append(name);
       break;
     }
-    bool found = false;
+    enum class Outcome { Unknown, Replaced, OverBound } outcome = Outcome::Unknown;
     if (!name.empty()) {
       std::lock_guard guard(lock_);
-      auto entry = index_.find(name);
+      auto entry = name.size() <= longestName_ ? index_.find(name) : index_.end();
       if (entry != index_.end()) {
-        found = true;
-        value.assign(entries_[entry->second].value);
+        const std::string& value = entries_[entry->second].value;
+        std::size_t insertSize = value.size() + (quoted ? 2 : 0);
+        if (replacementsLeft == 0 || insertSize > insertBytesLeft) {
+          outcome = Outcome::OverBound;
+        } else {
+          outcome = Outcome::Replaced;
+          --replacementsLeft;
+          insertBytesLeft -= insertSize;
+          pending.SkipOne();  // the closing '$'
+          if (value.find('$') != std::string::npos) {
+            pending.Insert(value, quoted);
+          } else {  // nothing in it to rescan
+            if (quoted) out += '"';
+            out += value;
+            if (quoted) out += '"';
+          }
+        }
       }
     }
-    if (!found) {
-      // The closing '$' stays: it may open the next reference.
-      out += '$';
-      out.append(name);
-      continue;
-    }
-    std::size_t insertSize = value.size() + (quoted ? 2 : 0);
-    if (replacementsLeft == 0 || insertSize > insertBytesLeft) {
-      // Bound reached (a value that refers to itself, or one that keeps doubling): the rest
-      // stays as written.
-      out += '$';
-      out.append(name);
+    if (outcome == Outcome::Replaced) continue;
+    // Unknown: the closing '$' stays, as it may open the next reference.
+    out += '$';
+    out.append(name);
+    if (outcome == Outcome::OverBound) {
+      // A value that refers to itself, or one that keeps doubling: the rest stays as written.
       pending.CopyRest(out);
       break;
-    }
-    --replacementsLeft;
-    insertBytesLeft -= insertSize;
-    pending.SkipOne();  // the closing '$'
-    if (value.find('$') == std::string::npos) {
-      // Nothing in it to rescan.
-      if (quoted) out += '"';
-      out += value;
-      if (quoted) out += '"';
-    } else if (quoted) {
-      pending.Insert('"' + value + '"');
-    } else {
-      pending.Insert(std::move(value));
-      value = std::string();
     }
   }
   return out;

@@ -62,6 +62,8 @@ class TVariableManager {
   ExpansionLimits limits_;
   mutable std::mutex lock_;
   std::vector<Entry> entries_;  // creation order
+  // No longer text can be a name: the span between two unrelated dollar signs is not hashed.
+  std::size_t longestName_ = 0;
   std::unordered_map<std::string, std::size_t, FoldedHash, FoldedEqual> index_;
 };
 

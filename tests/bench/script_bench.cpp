@@ -179,7 +179,7 @@ void BM_LoadAndCompile(benchmark::State& state) {
   state.counters["compile_x_split"] = compile / baseline;
   state.counters["total_x_split"] = (load + compile) / baseline;
 }
-BENCHMARK(BM_LoadAndCompile)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+BENCHMARK(BM_LoadAndCompile)->Arg(10000)->Arg(30000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
 
 void BM_GetParameterOfEveryCommand(benchmark::State& state) {
   MemoryFileSystem& files = Files(static_cast<std::size_t>(state.range(0)));
@@ -199,6 +199,6 @@ void BM_GetParameterOfEveryCommand(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
   state.counters["x_split"] = lookups / baseline;
 }
-BENCHMARK(BM_GetParameterOfEveryCommand)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+BENCHMARK(BM_GetParameterOfEveryCommand)->Arg(10000)->Arg(30000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
 
 }  // namespace

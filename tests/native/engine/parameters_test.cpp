@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/engine/folded_text.h"
 #include "setup/engine/parameter_lists.h"
 #include "setup/engine/script_lists.h"
 #include "setup/platform/text_util.h"
@@ -107,6 +108,29 @@ TEST(ParameterListsTest, CopiesAndMovesKeepWorkingAfterTheOriginalIsGone) {
     EXPECT_EQ(lists->Lookup("{a}", 2), "short");
     EXPECT_EQ(lists->Lookup("{B}", 1), "b1");
   }
+}
+
+// Eight bytes are folded at once: every byte value, at every place in a word and in the tail,
+// must fold as FoldAscii folds it, and texts that fold alike must hash alike.
+TEST(FoldedTextTest, AgreesWithFoldingLetterByLetter) {
+  const FoldedEqual equal;
+  const FoldedHash hash;
+  for (std::size_t place : {0u, 5u, 7u, 8u, 12u}) {
+    std::string a(13, 'k'), b(13, 'K');
+    for (int x = 0; x < 256; ++x) {
+      for (int y = 0; y < 256; ++y) {
+        a[place] = static_cast<char>(x);
+        b[place] = static_cast<char>(y);
+        const bool same = FoldAscii(a[place]) == FoldAscii(b[place]);
+        ASSERT_EQ(equal(a, b), same) << place << " " << x << " " << y;
+        if (same) {
+          ASSERT_EQ(hash(a), hash(b)) << place << " " << x << " " << y;
+        }
+      }
+    }
+  }
+  EXPECT_FALSE(equal("abc", "abcd"));
+  EXPECT_NE(hash("a"), hash(std::string_view("a\0", 2)));  // the tail is zero-padded
 }
 
 // The plain scan the index stands in for.
