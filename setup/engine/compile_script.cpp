@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "setup/engine/variables.h"
 #include "setup/platform/text_util.h"
 
 namespace zev {
@@ -54,14 +55,6 @@ const std::unordered_map<std::string_view, std::vector<int>>& Declarations() {
     return t;
   }();
   return table;
-}
-
-bool IsTrueText(std::string_view text) { return EqualsIgnoreCase(text, "TRUE") || text == "-1"; }
-
-// NAME of a parameter written $NAME$ (its only other "$" is its last character), else empty.
-std::string_view ReferencedName(std::string_view text) {
-  if (text.size() < 2 || text.front() != '$' || text.find('$', 1) != text.size() - 1) return {};
-  return text.substr(1, text.size() - 2);
 }
 
 struct Failure {
@@ -162,7 +155,7 @@ class CompilePass {
     } else if (name == "Is MSI Setup Installed") {
       if (Parameter(i, 2).empty()) return At(i, "Variable required");
     } else if (name == "Delete Files") {
-      if (!IsTrueText(Parameter(i, 3)) && !IsTrueText(Parameter(i, 4)))
+      if (!IsTrue(Parameter(i, 3)) && !IsTrue(Parameter(i, 4)))
         return At(i, "At least one delete mode must be selected");
     } else if (name == "Install Files") {
       if (Parameter(i, 3).empty())
@@ -202,13 +195,12 @@ class CompilePass {
 
   // $NAME$ with NAME defined, or, written otherwise, itself a defined name.
   bool NamesDefinedVariable(std::string_view text) const {
-    std::string_view name = ReferencedName(text);
-    return symbols_.Exists(name.empty() ? text : name);
+    return symbols_.Exists(VariableNameOf(text));
   }
 
   // Anything but a $NAME$ whose NAME is undefined.
   bool MayBeLiteral(std::string_view text) const {
-    std::string_view name = ReferencedName(text);
+    std::string name = StripReference(text);
     return name.empty() || symbols_.Exists(name);
   }
 

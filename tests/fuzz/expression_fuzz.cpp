@@ -11,33 +11,17 @@
 #include "setup/engine/expression.h"
 #include "setup/engine/mathematics.h"
 #include "setup/engine/variable_manager.h"
+#include "support/expand_in_place.h"
 
 namespace {
 
 constexpr zev::ExpansionLimits kLimits{64, 2, 1 << 14};
 
-// The scan as written: replace in place, rescan from the same position; stop at a bound.
-std::string SlowExpand(const zev::TVariableManager& store, std::string text, bool quoted) {
-  std::size_t replacements = kLimits.baseReplacements + kLimits.replacementsPerInputByte * text.size();
-  std::size_t insertBytes = kLimits.maxInsertedBytes;
-  std::size_t position = 0;
-  while (true) {
-    std::size_t open = text.find('$', position);
-    if (open == std::string::npos) break;
-    std::size_t close = text.find('$', open + 1);
-    std::string name = close == std::string::npos ? "" : text.substr(open + 1, close - open - 1);
-    auto value = name.empty() ? std::nullopt : store.Find(name);
-    if (!value) {
-      position = open + name.size() + 1;
-      continue;
-    }
-    std::string inserted = quoted ? '"' + *value + '"' : *value;
-    if (replacements == 0 || inserted.size() > insertBytes) break;
-    --replacements;
-    insertBytes -= inserted.size();
-    text.replace(open, close - open + 1, inserted);
-  }
-  return text;
+// The scan as written, within the same bounds as the store.
+std::string SlowExpand(const zev::TVariableManager& store, const std::string& text, bool quoted) {
+  return zev::testing::ExpandInPlace(
+      store, text, quoted, kLimits.baseReplacements + kLimits.replacementsPerInputByte * text.size(),
+      kLimits.maxInsertedBytes);
 }
 
 // The grammar by recursive descent; nothing on a syntax problem. Too deep: gives up (depth).

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "setup/engine/variable_manager.h"
+#include "support/expand_in_place.h"
 
 namespace zev {
 namespace {
@@ -184,26 +185,6 @@ TEST(VariableExpansion, ManyReferencesInALongText) {
   EXPECT_EQ(store.Expand(text), expected);
 }
 
-// The scan exactly as the rules state it: replace in place and rescan from the same position.
-std::string ExpandInPlace(const TVariableManager& store, std::string text, bool quoted,
-                          std::size_t replacements) {
-  std::size_t position = 0;
-  while (true) {
-    std::size_t open = text.find('$', position);
-    if (open == std::string::npos) return text;
-    std::size_t close = text.find('$', open + 1);
-    std::string name = close == std::string::npos ? "" : text.substr(open + 1, close - open - 1);
-    auto value = name.empty() ? std::nullopt : store.Find(name);
-    if (!value) {
-      position = open + name.size() + 1;
-    } else if (replacements-- == 0) {
-      return text;
-    } else {
-      text.replace(open, close - open + 1, quoted ? '"' + *value + '"' : *value);
-    }
-  }
-}
-
 TEST(VariableExpansion, AgreesWithInPlaceRescanning) {
   ExpansionLimits limits;
   limits.baseReplacements = 40;
@@ -221,8 +202,8 @@ TEST(VariableExpansion, AgreesWithInPlaceRescanning) {
     std::string text;
     for (auto length = random() % 12; length > 0; --length) text += alphabet[random() % 8];
     std::size_t bound = 40 + text.size();
-    ASSERT_EQ(store.Expand(text), ExpandInPlace(store, text, false, bound)) << text;
-    ASSERT_EQ(store.ExpandQuoted(text), ExpandInPlace(store, text, true, bound)) << text;
+    ASSERT_EQ(store.Expand(text), testing::ExpandInPlace(store, text, false, bound)) << text;
+    ASSERT_EQ(store.ExpandQuoted(text), testing::ExpandInPlace(store, text, true, bound)) << text;
   }
 }
 
