@@ -72,6 +72,7 @@ bool ScriptRunner::Prepare(const std::string& databasePath) {
   StoreSymbols symbols(variables_.Store());
   CompileResult compiled = CompileScript(script_, symbols, ExpressionPassesCompileCheck);
   if (!compiled.Valid()) environment_.system.EndProcessNow(kCompileFailureExitCode);
+  commandMarks_ = std::move(compiled.CommandMarks);
   log.WriteLogLine("    </CompileScript>");
 
   variables_.Store().Clear();

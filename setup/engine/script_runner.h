@@ -65,6 +65,9 @@ class ScriptRunner {
   // Ends the loop after the current command.
   void EndLoop() { ended_ = true; }
   void SetExitCode(int code) { environment_.state.exitCode = code; }
+  // One mark per command: "SKIP", or "FALSE" for an installation-changing command that has
+  // not run yet; its handler sets "TRUE" once it has.
+  std::vector<std::string>& CommandMarks() { return commandMarks_; }
   // Names of the variables kept in the engine state file, in the order first marked.
   const std::vector<std::string>& PersistentVariables() const { return persistent_; }
   void AddPersistentVariable(const std::string& name);
@@ -114,6 +117,7 @@ class ScriptRunner {
   std::unordered_map<std::string, std::size_t> labels_;  // upper-cased name -> command index
   std::vector<std::string> LabelTable;                    // name, index, name, index ...
   std::vector<std::string> persistent_;
+  std::vector<std::string> commandMarks_;
 
   int ip_ = 0;
   std::string current_;

@@ -334,7 +334,8 @@ class RecordingServices : public RunServices {
 
 TEST_F(RunnerTest, PluginCommandsAndTheProgressCallback) {
   machine.files.WriteText(R"(C:\Temp\zev.tmp)",
-                          testing::ScriptText({Trace("a"), {"Install Driver", {"x"}}, Trace("b")},
+                          testing::ScriptText({Trace("a"), {"Install Driver", {"x"}}, Trace("b"),
+                                               {"Create Folder", {"C:\\x"}}},
                                               {"INSTALL DRIVER"}));
   ScriptLists script = ReadScript(machine.files, R"(C:\Temp\zev.tmp)");
   TVariableManager store;
@@ -352,6 +353,8 @@ TEST_F(RunnerTest, PluginCommandsAndTheProgressCallback) {
   });
   EXPECT_EQ(trace, Lines{"a"});
   EXPECT_EQ(services.calls, (Lines{"messages", "plugin Install Driver", "exit"}));
+  // The compile pass's marks: an installation-changing command has not run yet.
+  EXPECT_EQ(runner.CommandMarks(), (Lines{"SKIP", "SKIP", "SKIP", "FALSE"}));
   EXPECT_EQ(seen, (std::vector<int>{1, 2, 3}));
 }
 
