@@ -1,7 +1,10 @@
 #pragma once
 #include "setup/platform/archive_library.h"
 #include "setup/platform/file_system.h"
+#include "setup/platform/installer.h"
 #include "setup/platform/libraries.h"
+#include "setup/platform/machine_info.h"
+#include "setup/platform/registry.h"
 #include "setup/platform/system_info.h"
 #include "setup/platform/user_interface.h"
 
@@ -15,6 +18,9 @@ struct Platform {
   UserInterface& ui;
   ArchiveLibrary& archives;
   Libraries& libraries;
+  Registry& registry;
+  MachineInfo& machine;
+  Installer& installer;
 };
 
 }  // namespace zev::platform

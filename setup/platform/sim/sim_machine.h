@@ -4,7 +4,10 @@
 #include "setup/platform/platform.h"
 #include "setup/platform/sim/sim_archive_library.h"
 #include "setup/platform/sim/sim_file_system.h"
+#include "setup/platform/sim/sim_installer.h"
 #include "setup/platform/sim/sim_libraries.h"
+#include "setup/platform/sim/sim_machine_info.h"
+#include "setup/platform/sim/sim_registry.h"
 #include "setup/platform/sim/sim_system_info.h"
 #include "setup/platform/sim/sim_user_interface.h"
 
@@ -19,7 +22,9 @@ class SimMachine {
         ui(files),
         archives([this](const std::string& path) { return files.HostPath(path); }),
         libraries(files, system),
-        platform{files, system, ui, archives, libraries} {}
+        registry(system),
+        machine(system),
+        platform{files, system, ui, archives, libraries, registry, machine, installer} {}
 
   SimMachine(const SimMachine&) = delete;
   SimMachine& operator=(const SimMachine&) = delete;
@@ -29,6 +34,9 @@ class SimMachine {
   SimUserInterface ui;
   SimArchiveLibrary archives;
   SimLibraries libraries;
+  SimRegistry registry;
+  SimMachineInfo machine;
+  SimInstaller installer;
   platform::Platform platform;
 };
 

@@ -18,6 +18,9 @@ struct OsProfile {
   int userLanguage = 1033;
   int userDefaultLanguage = 1033;
   bool canPinProcessor = true;
+  bool is64Bit = false;  // a 64-bit Windows running the setup under WOW64
+  bool isAdministrator = true;
+  std::string userName = "User";
 
   static OsProfile WindowsXp();
   static OsProfile Windows7();

@@ -319,7 +319,9 @@ TEST_F(StartupTest, UnreadableProgramIsARuntimeError) {
     sim::SimLibraries& real_;
   } moved(machine.libraries);
   machine.files.RemoveFile(R"(C:\Setup\setup.exe)");
-  platform::Platform platform{machine.files, machine.system, machine.ui, machine.archives, moved};
+  platform::Platform platform{machine.files,    machine.system,   machine.ui,
+                              machine.archives, moved,            machine.registry,
+                              machine.machine,  machine.installer};
   Startup startup(platform, script);
   EXPECT_EQ(startup.Run(), 11);
   ASSERT_EQ(machine.ui.messages.size(), 1u);
