@@ -15,6 +15,7 @@
 #include "setup/engine/script_lists.h"
 #include "setup/platform/error.h"
 #include "setup/startup/language_file.h"
+#include "support/memory_file_system.h"
 
 namespace {
 
@@ -24,46 +25,7 @@ double Since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-class MemoryInput : public zev::platform::InputFile {
- public:
-  explicit MemoryInput(const std::string& bytes) : bytes_(bytes) {}
-  std::uint64_t Size() override { return bytes_.size(); }
-  void Seek(std::uint64_t offset) override { position_ = offset; }
-  std::size_t Read(void* buffer, std::size_t count) override {
-    std::size_t got = std::min<std::size_t>(count, bytes_.size() - position_);
-    std::memcpy(buffer, bytes_.data() + position_, got);
-    position_ += got;
-    return got;
-  }
-
- private:
-  const std::string& bytes_;
-  std::size_t position_ = 0;
-};
-
-// The script file, held in memory so that both sides measure parsing, not the disk.
-class MemoryFileSystem : public zev::platform::FileSystem {
- public:
-  explicit MemoryFileSystem(std::string bytes) : bytes_(std::move(bytes)) {}
-  bool FileExists(const std::string&) override { return true; }
-  bool FolderExists(const std::string&) override { return false; }
-  bool CreateFolders(const std::string&) override { return false; }
-  std::unique_ptr<zev::platform::InputFile> OpenForReading(const std::string&) override {
-    return std::make_unique<MemoryInput>(bytes_);
-  }
-  std::unique_ptr<zev::platform::OutputFile> CreateForWriting(const std::string&) override {
-    throw zev::Error("read-only");
-  }
-  bool AppendToFile(const std::string&, const void*, std::size_t, bool) override { return false; }
-  bool CopyOver(const std::string&, const std::string&) override { return false; }
-  bool SetNormalAttributes(const std::string&) override { return false; }
-  bool RemoveFile(const std::string&) override { return false; }
-  bool RemoveFolder(const std::string&) override { return false; }
-  std::vector<zev::platform::FolderEntry> ListFolder(const std::string&) override { return {}; }
-
- private:
-  std::string bytes_;
-};
+using zev::testing::MemoryFileSystem;
 
 struct Command {
   std::string name;

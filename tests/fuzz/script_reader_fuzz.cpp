@@ -12,49 +12,11 @@
 #include "setup/engine/script_lists.h"
 #include "setup/platform/error.h"
 #include "setup/platform/text_util.h"
+#include "support/memory_file_system.h"
 
 namespace {
 
-class MemoryInput : public zev::platform::InputFile {
- public:
-  explicit MemoryInput(std::string_view bytes) : bytes_(bytes) {}
-  std::uint64_t Size() override { return bytes_.size(); }
-  void Seek(std::uint64_t offset) override { position_ = std::min<std::uint64_t>(offset, bytes_.size()); }
-  std::size_t Read(void* buffer, std::size_t count) override {
-    std::size_t got = std::min<std::size_t>(count, bytes_.size() - position_);
-    if (got) std::memcpy(buffer, bytes_.data() + position_, got);
-    position_ += got;
-    return got;
-  }
-
- private:
-  std::string_view bytes_;
-  std::size_t position_ = 0;
-};
-
-// One read-only file; everything else fails.
-class OneFileSystem : public zev::platform::FileSystem {
- public:
-  explicit OneFileSystem(std::string_view bytes) : bytes_(bytes) {}
-  bool FileExists(const std::string&) override { return true; }
-  bool FolderExists(const std::string&) override { return false; }
-  bool CreateFolders(const std::string&) override { return false; }
-  std::unique_ptr<zev::platform::InputFile> OpenForReading(const std::string&) override {
-    return std::make_unique<MemoryInput>(bytes_);
-  }
-  std::unique_ptr<zev::platform::OutputFile> CreateForWriting(const std::string&) override {
-    throw zev::Error("read-only");
-  }
-  bool AppendToFile(const std::string&, const void*, std::size_t, bool) override { return false; }
-  bool CopyOver(const std::string&, const std::string&) override { return false; }
-  bool SetNormalAttributes(const std::string&) override { return false; }
-  bool RemoveFile(const std::string&) override { return false; }
-  bool RemoveFolder(const std::string&) override { return false; }
-  std::vector<zev::platform::FolderEntry> ListFolder(const std::string&) override { return {}; }
-
- private:
-  std::string_view bytes_;
-};
+using zev::testing::MemoryFileSystem;
 
 std::string ScanParameter(const std::vector<std::string>& lines, const std::string& id, int n) {
   for (std::size_t line = 0; line < lines.size(); ++line)
@@ -66,7 +28,7 @@ std::string ScanParameter(const std::vector<std::string>& lines, const std::stri
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  OneFileSystem files(std::string_view(reinterpret_cast<const char*>(data), size));
+  MemoryFileSystem files(std::string(reinterpret_cast<const char*>(data), size));
   zev::ScriptLists script = zev::ReadScript(files, "C:\\Temp\\zev.tmp");
   if (script.ParameterLines.Count() != 1) std::abort();
 
