@@ -1,6 +1,7 @@
 // Entry point of the setup program.
 #include <windows.h>
 
+#include "setup/commands/catalogue.h"
 #include "setup/engine/engine_script_host.h"
 #include "setup/platform/win32/process_setup.h"
 #include "setup/platform/win32/win32_archive_library.h"
@@ -28,6 +29,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                                    registry, machine, installer};
 
   zev::EngineScriptHost script(platform);
+  zev::PlatformMode platformMode;
+  zev::CommandEnvironment commandEnvironment{platform, platformMode};
+  script.AddCommands([&commandEnvironment](zev::ScriptRunner& runner) {
+    // Every run starts targeting 32-bit Windows.
+    commandEnvironment.mode.SetTargetPlatform(zev::kTargetWin32);
+    zev::RegisterCatalogueCommands(runner, commandEnvironment);
+  });
   zev::Startup startup(platform, script);
   int exitCode = startup.Run();
   ExitProcess(static_cast<UINT>(exitCode));

@@ -85,3 +85,22 @@ xdotool key --clearmodifiers Return
 status=0
 wait "$ZEV_WINE_PID" || status=$?
 check "runtime error, shown" 0 "$status"
+
+# "Is MSI Setup Installed" through the system's msi.dll: the sample product installed by Windows
+# Installer in this prefix is found, an unknown product is not.
+folder=$(layout product-query <<'SCRIPT'
+Is MSI Setup Installed|{7C1A2B3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D}|SAMPLE
+Is MSI Setup Installed|{00000000-1111-4222-8333-444444444444}|OTHER
+Set Variable|CODE|0
+If|SAMPLE|0|TRUE|FALSE
+Mathematics|$CODE$|1|0|CODE
+End
+If|OTHER|0|TRUE|FALSE
+Mathematics|$CODE$|2|0|CODE
+End
+Terminate with Exit Code|$CODE$
+SCRIPT
+)
+check "product not installed yet" 0 "$(run_setup "$folder" /s)"
+zev_wine_run msiexec /i "$(zev_wine_path "$work/sample/setup.msi")" /qn
+check "installed product found, unknown one not" 1 "$(run_setup "$folder" /s)"
