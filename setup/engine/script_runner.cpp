@@ -76,6 +76,9 @@ bool ScriptRunner::Prepare(const std::string& databasePath) {
   log.WriteLogLine("    </CompileScript>");
 
   variables_.Store().Clear();
+  // The bootstrap may restore persistent variables; the list lives from here to the end of
+  // the run.
+  persistent_.clear();
   services_.ClearComponentLists();
   CreateProgressVariables(variables_.Store());
   services_.PreInitialize();
@@ -122,7 +125,6 @@ void ScriptRunner::ResetRunState() {
   wizardActive_ = wizardExit_ = false;
   wizardStep_ = 0;
   ended_ = false;
-  persistent_.clear();
 }
 
 void ScriptRunner::Loop(const ProgressCallback& progress) {
