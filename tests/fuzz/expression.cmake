@@ -6,9 +6,4 @@ zev_fuzz_target(expression_fuzz expression_fuzz.cpp
   ${PROJECT_SOURCE_DIR}/setup/engine/expression.cpp
   ${PROJECT_SOURCE_DIR}/setup/engine/mathematics.cpp
   ${PROJECT_SOURCE_DIR}/setup/platform/text_util.cpp)
-set(expression_found ${CMAKE_CURRENT_BINARY_DIR}/expression-found)
-add_test(NAME fuzz_expression_smoke
-  COMMAND sh -c "rm -rf '${expression_found}' && mkdir -p '${expression_found}' && \
-exec '$<TARGET_FILE:expression_fuzz>' -runs=20000 -seed=1 -max_len=512 \
-'${expression_found}' '${CMAKE_CURRENT_SOURCE_DIR}/corpus/expression'")
-set_tests_properties(fuzz_expression_smoke PROPERTIES LABELS fuzz TIMEOUT 600)
+zev_fuzz_smoke(expression expression_fuzz expression 20000 512)

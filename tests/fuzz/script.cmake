@@ -11,9 +11,4 @@ zev_fuzz_target(script_reader_fuzz ${CMAKE_CURRENT_SOURCE_DIR}/script_reader_fuz
   ${PROJECT_SOURCE_DIR}/setup/startup/language_file.cpp
   ${PROJECT_SOURCE_DIR}/setup/startup/engine_messages.cpp
   ${PROJECT_SOURCE_DIR}/setup/platform/text_util.cpp)
-set(script_found ${CMAKE_CURRENT_BINARY_DIR}/script-found)
-add_test(NAME fuzz_script_reader_smoke
-  COMMAND sh -c "rm -rf '${script_found}' && mkdir -p '${script_found}' && \
-exec '$<TARGET_FILE:script_reader_fuzz>' -runs=20000 -seed=1 -max_len=8192 \
-'${script_found}' '${CMAKE_CURRENT_SOURCE_DIR}/corpus/script'")
-set_tests_properties(fuzz_script_reader_smoke PROPERTIES LABELS fuzz TIMEOUT 600)
+zev_fuzz_smoke(script_reader script_reader_fuzz script 20000 8192)
