@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "setup/commands/platform_mode.h"
+#include "setup/engine/platform_mode.h"
 #include "setup/engine/script_runner.h"
 #include "setup/platform/platform.h"
 

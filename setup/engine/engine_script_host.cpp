@@ -1,33 +1,36 @@
 #include "setup/engine/engine_script_host.h"
 
+#include "setup/engine/engine_state_store.h"
+#include "setup/engine/run_initialization.h"
 #include "setup/platform/error.h"
 
 namespace zev {
 
 namespace {
 
-constexpr std::string_view kInitialization = "Initialization";
-
-// The run's services as far as the engine has them: the variables that start-up owns are set
-// at initialization; language, dialogs and plug-ins are not part of the engine yet.
-class StartupRunServices : public RunServices {
+// The run's services as far as the engine has them: initialization, the engine cache and the
+// 64-bit mode; language, dialogs and plug-ins are not part of the engine yet.
+class EngineRunServices : public RunServices {
  public:
-  StartupRunServices(Variables& variables, const StartupState& state, const ScriptLists& script)
-      : variables_(variables), state_(state), script_(script) {}
+  EngineRunServices(RunContext context, std::string databasePath)
+      : context_(context), initialization_(context), databasePath_(std::move(databasePath)) {}
 
-  void InitializeRun() override {
-    variables_.SetVariable("SILENT", BoolText(state_.commandLine.silent), kInitialization);
-    variables_.SetVariable("LOGGED", state_.commandLine.logPath, kInitialization);
-    variables_.SetVariable("CMDLINE", state_.commandLine.text, kInitialization);
-    variables_.SetVariable("TEMPDIR", state_.tempDir, kInitialization);
-    variables_.SetVariable("SUPPORTDIR", state_.supportDir, kInitialization);
-    variables_.SetVariable("TITLE", script_.productTitle, kInitialization);
+  void ResetCommandGlobals() override { context_.session.mode = PlatformMode(); }
+  void ClearComponentLists() override { context_.session.components.Reset(context_.script.ComponentSizes); }
+  void PreInitialize() override { initialization_.PreInitialize(); }
+  void Bootstrap() override { initialization_.Bootstrap(); }
+  void InitializeRun() override { initialization_.InitializeRun(databasePath_); }
+  void RefreshEngineCache() override { initialization_.RefreshEngineCache(); }
+
+  // The engine cache keeps the run's state once the bootstrap has looked for an earlier one.
+  void SaveState() {
+    if (initialization_.BootstrapDone()) EngineStateStore(context_).Save();
   }
 
  private:
-  Variables& variables_;
-  const StartupState& state_;
-  const ScriptLists& script_;
+  RunContext context_;
+  RunInitialization initialization_;
+  std::string databasePath_;
 };
 
 }  // namespace
@@ -49,11 +52,13 @@ std::vector<DialogCommand> EngineScriptHost::DialogCommands() {
 void EngineScriptHost::RunScript(StartupState& state, SetupLog& log, const EngineMessages& messages) {
   if (!script_) throw Error("The script has not been read");
   Variables variables(store_, state.commandLine.overrides, state.commandLine.silent);
-  StartupRunServices services(variables, state, *script_);
+  const std::string databasePath = state.supportDir + state.exeBaseName + ".msi";
+  EngineRunServices services({platform_, variables, session_, *script_, state}, databasePath);
   ScriptRunner runner(*script_, variables, random_, services,
-                      {platform_.files, platform_.system, platform_.ui, log, messages, state});
+                      {platform_.files, platform_.system, platform_.ui, log, messages, state, session_});
   for (const auto& registrar : registrars_) registrar(runner);
-  runner.Run(state.supportDir + state.exeBaseName + ".msi");
+  runner.Run(databasePath);
+  services.SaveState();
 }
 
 }  // namespace zev

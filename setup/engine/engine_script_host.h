@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "setup/engine/engine_session.h"
 #include "setup/engine/mathematics.h"
 #include "setup/engine/script_lists.h"
 #include "setup/engine/script_runner.h"
@@ -13,8 +14,8 @@
 namespace zev {
 
 // The script engine as start-up uses it: reads the appended script into the lists, names the
-// dialogs to preload and runs the script. Owns the process-wide variable store and random
-// generator.
+// dialogs to preload and runs the script, then saves the run's state in the engine cache. Owns
+// the process-wide variable store, engine session and random generator.
 class EngineScriptHost : public ScriptHost {
  public:
   // Adds command handlers to a runner before it runs (the command families register here).
@@ -33,11 +34,13 @@ class EngineScriptHost : public ScriptHost {
   void FreeScriptLists() override { script_.reset(); }
 
   TVariableManager& Store() { return store_; }
+  EngineSession& Session() { return session_; }
 
  private:
   platform::Platform& platform_;
   std::optional<ScriptLists> script_;
   TVariableManager store_;
+  EngineSession session_;
   RandomGenerator random_;
   std::vector<CommandRegistrar> registrars_;
 };

@@ -16,6 +16,8 @@ class RunServices {
   // Run preparation.
   virtual void ResetCommandGlobals() {}
   virtual void ClearComponentLists() {}
+  // The wizard's feature selections, cleared once the bootstrap is done.
+  virtual void ClearSelectionLists() {}
   // TARGETDIR, STARTMENU and ALLUSERS before the bootstrap.
   virtual void PreInitialize() {}
   virtual void Bootstrap() {}

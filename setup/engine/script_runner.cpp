@@ -78,7 +78,7 @@ bool ScriptRunner::Prepare(const std::string& databasePath) {
   variables_.Store().Clear();
   // The bootstrap may restore persistent variables; the list lives from here to the end of
   // the run.
-  persistent_.clear();
+  environment_.session.persistentVariables.clear();
   services_.ClearComponentLists();
   CreateProgressVariables(variables_.Store());
   services_.PreInitialize();
@@ -88,7 +88,7 @@ bool ScriptRunner::Prepare(const std::string& databasePath) {
   log.WriteLogLine("    </BootStrap>");
 
   ResetRunState();
-  services_.ClearComponentLists();
+  services_.ClearSelectionLists();
   LabelTable = BuildLabelTable(script_);
   labels_.clear();
   for (std::size_t i = 0; i + 1 < LabelTable.size(); i += 2)
@@ -311,12 +311,6 @@ void ScriptRunner::DialogReturned(std::string_view result) {
     wizardStep_ = -1;
   else if (result == "CANCEL")
     wizardStep_ = 0;
-}
-
-void ScriptRunner::AddPersistentVariable(const std::string& name) {
-  for (const auto& known : persistent_)
-    if (EqualsIgnoreCase(known, name)) return;
-  persistent_.push_back(name);
 }
 
 void ScriptRunner::UpdateProgressDisplay() {

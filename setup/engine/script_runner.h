@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "setup/engine/engine_session.h"
 #include "setup/engine/mathematics.h"
 #include "setup/engine/run_services.h"
 #include "setup/engine/script_lists.h"
@@ -26,6 +27,7 @@ struct RunEnvironment {
   SetupLog& log;
   const EngineMessages& messages;
   StartupState& state;
+  EngineSession& session;
 };
 
 // Runs a loaded script command by command: run preparation, then the loop that refreshes the
@@ -69,8 +71,10 @@ class ScriptRunner {
   // not run yet; its handler sets "TRUE" once it has.
   std::vector<std::string>& CommandMarks() { return commandMarks_; }
   // Names of the variables kept in the engine state file, in the order first marked.
-  const std::vector<std::string>& PersistentVariables() const { return persistent_; }
-  void AddPersistentVariable(const std::string& name);
+  const std::vector<std::string>& PersistentVariables() const {
+    return environment_.session.persistentVariables;
+  }
+  void AddPersistentVariable(const std::string& name) { environment_.session.AddPersistentVariable(name); }
   // Shows PROGRESSTEXT and PROGRESS on the progress display.
   void UpdateProgressDisplay();
 
@@ -116,7 +120,6 @@ class ScriptRunner {
   std::unordered_map<std::string, Handler> handlers_;
   std::unordered_map<std::string, std::size_t> labels_;  // upper-cased name -> command index
   std::vector<std::string> LabelTable;                    // name, index, name, index ...
-  std::vector<std::string> persistent_;
   std::vector<std::string> commandMarks_;
 
   int ip_ = 0;

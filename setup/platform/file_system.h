@@ -49,8 +49,17 @@ class FileSystem {
 
   // Copies a file, replacing the destination.
   virtual bool CopyOver(const std::string& from, const std::string& to) = 0;
+  // Renames or moves a file, replacing an existing destination. On failure the destination is
+  // left as it was.
+  virtual bool MoveOver(const std::string& from, const std::string& to) = 0;
   // Clears read-only, hidden and system attributes.
   virtual bool SetNormalAttributes(const std::string& path) = 0;
+  // Adds the hidden attribute to a file or folder, keeping its other attributes. False when the
+  // path is missing or the system refuses.
+  virtual bool SetHidden(const std::string& path) = 0;
+  // Switches file-system compression of a file or folder on or off. False when the file system
+  // does not support it or the system refuses; callers may ignore the result.
+  virtual bool SetCompression(const std::string& path, bool compressed) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
   // Removes an empty folder.
   virtual bool RemoveFolder(const std::string& path) = 0;

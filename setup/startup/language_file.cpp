@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "setup/platform/error.h"
+#include "setup/platform/file_text.h"
 #include "setup/platform/text_util.h"
 
 namespace zev {
@@ -30,14 +31,6 @@ const char* TableName(int languageId) {
   return nullptr;
 }
 
-std::string ReadWholeFile(platform::FileSystem& files, const std::string& path) {
-  auto input = files.OpenForReading(path);
-  std::string text;
-  text.resize(static_cast<std::size_t>(input->Size()));
-  std::size_t got = text.empty() ? 0 : input->Read(text.data(), text.size());
-  text.resize(got);
-  return text;
-}
 
 }  // namespace
 
@@ -73,7 +66,7 @@ void LoadLanguageFile(platform::FileSystem& files, platform::SystemInfo& system,
                       const std::string& path, EngineMessages& messages) {
   std::vector<std::string> lines;
   try {
-    lines = SplitLines(ReadWholeFile(files, path));
+    lines = SplitLines(platform::ReadWholeFile(files, path));
   } catch (const Error&) {
     return;
   }

@@ -29,11 +29,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                                    registry, machine, installer};
 
   zev::EngineScriptHost script(platform);
-  zev::PlatformMode platformMode;
-  zev::CommandEnvironment commandEnvironment{platform, platformMode};
+  zev::CommandEnvironment commandEnvironment{platform, script.Session().mode};
   script.AddCommands([&commandEnvironment](zev::ScriptRunner& runner) {
-    // Every run starts targeting 32-bit Windows.
-    commandEnvironment.mode.SetTargetPlatform(zev::kTargetWin32);
     zev::RegisterCatalogueCommands(runner, commandEnvironment);
   });
   zev::Startup startup(platform, script);

@@ -50,9 +50,10 @@ class Bench {
     zev::Variables variables(store, {});
     zev::RandomGenerator random;
     zev::RunServices services;
+    zev::EngineSession session;
     zev::SetupLog log(machine_.files, machine_.system);
     zev::ScriptRunner runner(script, variables, random, services,
-                             {machine_.files, machine_.system, machine_.ui, log, messages_, state_});
+                             {machine_.files, machine_.system, machine_.ui, log, messages_, state_, session});
     auto start = Clock::now();
     runner.Run(state_.supportDir + "setup.msi");
     return std::chrono::duration<double>(Clock::now() - start).count();

@@ -133,6 +133,79 @@ TEST_F(Win32FileSystemTest, NormalAttributesMakeAReadOnlyHiddenFileRemovable) {
   EXPECT_FALSE(files.SetNormalAttributes(path));
 }
 
+TEST_F(Win32FileSystemTest, MoveOverReplacesTheDestinationAndRemovesTheSource) {
+  WriteBytes(scratch / "state.new", "fresh state");
+  WriteBytes(scratch / "state.dat", "an older and longer state");
+  EXPECT_TRUE(files.MoveOver(scratch / "state.new", scratch / "state.dat"));
+  EXPECT_EQ(ReadBytes(scratch / "state.dat"), "fresh state");
+  EXPECT_FALSE(files.FileExists(scratch / "state.new"));
+  EXPECT_THAT(Listing(scratch.Path()), ElementsAre(Pair("state.dat", false)));
+
+  ASSERT_TRUE(CreateDirectoryA((scratch / "sub").c_str(), nullptr));
+  EXPECT_TRUE(files.MoveOver(scratch / "state.dat", scratch / "sub\\moved.dat"));
+  EXPECT_EQ(ReadBytes(scratch / "sub\\moved.dat"), "fresh state");
+  EXPECT_FALSE(files.FileExists(scratch / "state.dat"));
+}
+
+TEST_F(Win32FileSystemTest, MoveOverOfAMissingSourceLeavesTheDestinationAlone) {
+  WriteBytes(scratch / "state.dat", "kept");
+  EXPECT_FALSE(files.MoveOver(scratch / "missing.new", scratch / "state.dat"));
+  EXPECT_EQ(ReadBytes(scratch / "state.dat"), "kept");
+}
+
+TEST_F(Win32FileSystemTest, SetHiddenOnAFolderKeepsItAFolder) {
+  const std::string folder = scratch / "cache";
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  EXPECT_TRUE(files.SetHidden(folder));
+  DWORD attributes = GetFileAttributesA(folder.c_str());
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_TRUE(files.FolderExists(folder));
+  EXPECT_TRUE(files.SetHidden(folder)) << "hiding twice is fine";
+  // A hidden folder still takes new files.
+  EXPECT_TRUE(files.AppendToFile(folder + "\\state.dat", "x", 1, true));
+}
+
+TEST_F(Win32FileSystemTest, SetHiddenKeepsTheOtherAttributesOfAFile) {
+  const std::string path = scratch / "state.dat";
+  WriteBytes(path, "x");
+  ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_TRUE(files.SetHidden(path));
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_NE(attributes & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  EXPECT_TRUE(files.SetNormalAttributes(path));
+  EXPECT_EQ(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_FALSE(files.SetHidden(scratch / "missing"));
+}
+
+TEST_F(Win32FileSystemTest, SetCompressionAgreesWithTheCompressedAttribute) {
+  const std::string folder = scratch / "cache";
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  const std::string file = folder + "\\state.dat";
+  WriteBytes(file, "x");
+  EXPECT_FALSE(files.SetCompression(scratch / "missing", true));
+  auto compressed = [](const std::string& path) {
+    return (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_COMPRESSED) != 0;
+  };
+  bool any = false;
+  for (const std::string& path : {folder, file}) {
+    if (files.SetCompression(path, true)) {
+      any = true;
+      EXPECT_TRUE(compressed(path)) << path;
+      EXPECT_TRUE(files.SetCompression(path, false)) << path;
+      EXPECT_FALSE(compressed(path)) << path;
+    }
+    // Whatever the answer, the entry is still there and usable.
+    EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << path;
+  }
+  EXPECT_EQ(ReadBytes(file), "x");
+  if (!any) GTEST_SKIP() << "this file system refuses FSCTL_SET_COMPRESSION (Wine does)";
+}
+
 TEST_F(Win32FileSystemTest, ListFolderNamesFilesAndFoldersButNotTheDotEntries) {
   WriteBytes(scratch / "a.txt", "a");
   ASSERT_TRUE(CreateDirectoryA((scratch / "sub").c_str(), nullptr));

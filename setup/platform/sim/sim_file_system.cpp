@@ -151,23 +151,74 @@ bool SimFileSystem::CopyOver(const std::string& from, const std::string& to) {
   return fs::copy_file(source, HostPath(to), fs::copy_options::overwrite_existing, error);
 }
 
+bool SimFileSystem::MoveOver(const std::string& from, const std::string& to) {
+  std::error_code error;
+  fs::path source = HostPath(from);
+  if (!fs::is_regular_file(source, error)) return false;
+  fs::path destination = HostPath(to);
+  if (fs::is_directory(destination, error)) return false;
+  const std::string fromKey = AttributeKey(from);
+  const std::string toKey = AttributeKey(to);
+  // rename(2) replaces the destination atomically, or leaves it untouched when it fails.
+  fs::rename(source, destination, error);
+  if (error) return false;
+  if (fromKey != toKey) {
+    std::lock_guard lock(attributesMutex_);
+    attributes_.erase(toKey);
+    if (auto node = attributes_.extract(fromKey)) {
+      node.key() = toKey;
+      attributes_.insert(std::move(node));
+    }
+  }
+  return true;
+}
+
 bool SimFileSystem::SetNormalAttributes(const std::string& path) {
   std::error_code error;
   fs::permissions(HostPath(path), fs::perms::owner_read | fs::perms::owner_write,
                   fs::perm_options::add, error);
-  return !error;
+  if (error) return false;
+  const std::string key = AttributeKey(path);
+  std::lock_guard lock(attributesMutex_);
+  if (auto found = attributes_.find(key); found != attributes_.end())
+    found->second.hidden = false;
+  return true;
+}
+
+bool SimFileSystem::SetHidden(const std::string& path) {
+  if (!Exists(HostPath(path))) return false;
+  const std::string key = AttributeKey(path);
+  std::lock_guard lock(attributesMutex_);
+  attributes_[key].hidden = true;
+  return true;
+}
+
+bool SimFileSystem::SetCompression(const std::string& path, bool compressed) {
+  if (!Exists(HostPath(path))) return false;
+  const std::string key = AttributeKey(path);
+  std::lock_guard lock(attributesMutex_);
+  attributes_[key].compressed = compressed;
+  return true;
 }
 
 bool SimFileSystem::RemoveFile(const std::string& path) {
   std::error_code error;
   fs::path host = HostPath(path);
-  return fs::is_regular_file(host, error) && fs::remove(host, error);
+  if (!fs::is_regular_file(host, error)) return false;
+  const std::string key = AttributeKey(path);
+  if (!fs::remove(host, error)) return false;
+  ForgetAttributes(key);
+  return true;
 }
 
 bool SimFileSystem::RemoveFolder(const std::string& path) {
   std::error_code error;
   fs::path host = HostPath(path);
-  return fs::is_directory(host, error) && fs::is_empty(host, error) && fs::remove(host, error);
+  if (!fs::is_directory(host, error) || !fs::is_empty(host, error)) return false;
+  const std::string key = AttributeKey(path);
+  if (!fs::remove(host, error)) return false;
+  ForgetAttributes(key);
+  return true;
 }
 
 std::vector<platform::FolderEntry> SimFileSystem::ListFolder(const std::string& path) {
@@ -189,6 +240,36 @@ std::string SimFileSystem::ReadText(const std::string& path) {
   std::string bytes(static_cast<std::size_t>(input->Size()), '\0');
   bytes.resize(input->Read(bytes.data(), bytes.size()));
   return bytes;
+}
+
+bool SimFileSystem::IsHidden(const std::string& path) const {
+  const std::string key = AttributeKey(path);
+  std::lock_guard lock(attributesMutex_);
+  auto found = attributes_.find(key);
+  return found != attributes_.end() && found->second.hidden;
+}
+
+bool SimFileSystem::IsCompressed(const std::string& path) const {
+  const std::string key = AttributeKey(path);
+  std::lock_guard lock(attributesMutex_);
+  auto found = attributes_.find(key);
+  return found != attributes_.end() && found->second.compressed;
+}
+
+std::string SimFileSystem::AttributeKey(const std::string& windowsPath) const {
+  // HostPath has already resolved "." and "..", the separators and the spelling of existing
+  // entries; lower-casing makes a new entry's key independent of how it is spelt.
+  return ToLowerAscii(HostPath(windowsPath).lexically_relative(root_).generic_string());
+}
+
+bool SimFileSystem::Exists(const fs::path& host) const {
+  std::error_code error;
+  return fs::exists(host, error);
+}
+
+void SimFileSystem::ForgetAttributes(const std::string& key) {
+  std::lock_guard lock(attributesMutex_);
+  attributes_.erase(key);
 }
 
 }  // namespace zev::sim

@@ -47,6 +47,14 @@ SimRegistry::SimRegistry(SimSystemInfo& system) : system_(system) {
   RegistryKey ownView{RegistryRoot::LocalMachine, currentVersion, RegistryView::Default};
   WriteValue(ownView, "ProgramFilesDir", RegistryValue::String(programFiles));
   WriteValue(ownView, "CommonFilesDir", RegistryValue::String(programFiles + "\\Common Files"));
+  // Both views of 64-bit Windows carry the owner.
+  const bool nt = system_.Profile().version.ntFamily;
+  for (auto view : {RegistryView::Default, RegistryView::Force64}) {
+    if (view == RegistryView::Force64 && !is64Bit) break;
+    RegistryKey owner{RegistryRoot::LocalMachine, nt ? "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion" : currentVersion, view};
+    WriteValue(owner, "RegisteredOwner", RegistryValue::String(system_.Profile().registeredOwner));
+    WriteValue(owner, "RegisteredOrganization", RegistryValue::String(system_.Profile().registeredOrganization));
+  }
   if (is64Bit) {
     RegistryKey nativeView{RegistryRoot::LocalMachine, currentVersion, RegistryView::Force64};
     WriteValue(nativeView, "ProgramFilesDir", RegistryValue::String("C:\\Program Files"));

@@ -21,6 +21,9 @@ struct OsProfile {
   bool is64Bit = false;  // a 64-bit Windows running the setup under WOW64
   bool isAdministrator = true;
   std::string userName = "User";
+  // The owner and organization Windows was registered to.
+  std::string registeredOwner = "Ada Brandt";
+  std::string registeredOrganization = "Corvane Audio";
 
   static OsProfile WindowsXp();
   static OsProfile Windows7();

@@ -1,6 +1,7 @@
 #include "setup/platform/win32/win32_file_system.h"
 
 #include <windows.h>
+#include <winioctl.h>  // FSCTL_SET_COMPRESSION (not in windows.h with WIN32_LEAN_AND_MEAN)
 
 #include <algorithm>
 
@@ -148,8 +149,40 @@ bool Win32FileSystem::CopyOver(const std::string& from, const std::string& to) {
   return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
 }
 
+bool Win32FileSystem::MoveOver(const std::string& from, const std::string& to) {
+  // Across volumes the system copies and then deletes the source.
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) !=
+         FALSE;
+}
+
 bool Win32FileSystem::SetNormalAttributes(const std::string& path) {
   return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
+
+bool Win32FileSystem::SetHidden(const std::string& path) {
+  DWORD attributes = Attributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  // Only these can be given to SetFileAttributes; the others (folder, compressed, encrypted...)
+  // stay as they are whatever is passed. NORMAL is valid only alone, so it is dropped.
+  constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                              FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                              FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  if (attributes & FILE_ATTRIBUTE_HIDDEN) return true;
+  return SetFileAttributesA(path.c_str(), (attributes & kSettable) | FILE_ATTRIBUTE_HIDDEN) != FALSE;
+}
+
+bool Win32FileSystem::SetCompression(const std::string& path, bool compressed) {
+  // Backup semantics let CreateFile open a folder; FSCTL_SET_COMPRESSION needs read and write
+  // data access.
+  UniqueHandle handle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!handle) return false;
+  USHORT format = compressed ? COMPRESSION_FORMAT_DEFAULT : COMPRESSION_FORMAT_NONE;
+  DWORD returned = 0;
+  return DeviceIoControl(handle.Get(), FSCTL_SET_COMPRESSION, &format, sizeof(format), nullptr, 0,
+                         &returned, nullptr) != FALSE;
 }
 
 bool Win32FileSystem::RemoveFile(const std::string& path) {

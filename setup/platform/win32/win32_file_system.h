@@ -16,7 +16,10 @@ class Win32FileSystem final : public platform::FileSystem {
                     bool truncateFirst) override;
 
   bool CopyOver(const std::string& from, const std::string& to) override;
+  bool MoveOver(const std::string& from, const std::string& to) override;
   bool SetNormalAttributes(const std::string& path) override;
+  bool SetHidden(const std::string& path) override;
+  bool SetCompression(const std::string& path, bool compressed) override;
   bool RemoveFile(const std::string& path) override;
   bool RemoveFolder(const std::string& path) override;
   std::vector<platform::FolderEntry> ListFolder(const std::string& path) override;

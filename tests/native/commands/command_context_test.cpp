@@ -175,8 +175,8 @@ TEST(TranslatedTextTest, WithALanguageTheTranslationByIdentifierAndSlotIsExpande
   Variables variables(store, {});
   RandomGenerator random;
   TranslatingServices services;
-  RunEnvironment environment{h.machine.files, h.machine.system, h.machine.ui,
-                             h.log,           h.messages,       h.state};
+  RunEnvironment environment{h.machine.files, h.machine.system, h.machine.ui, h.log,
+                             h.messages,      h.state,          h.host.Session()};
   ScriptRunner runner(script, variables, random, services, environment);
   std::string first, second;
   RegisterCommand(runner, h.environment, "Translate Probe", [&](ScriptRunner& run) {

@@ -43,8 +43,8 @@ class CommandHarness {
     });
   }
 
-  void Run(const std::vector<ScriptCommand>& commands) {
-    machine.files.WriteText(R"(C:\Temp\zev.tmp)", ScriptText(commands));
+  void Run(const std::vector<ScriptCommand>& commands, const ScriptHeader& header = {}) {
+    machine.files.WriteText(R"(C:\Temp\zev.tmp)", ScriptText(commands, header));
     host.ReadScriptLists(R"(C:\Temp\zev.tmp)");
     host.RunScript(state, log, messages);
   }
@@ -66,8 +66,7 @@ class CommandHarness {
   SetupLog log{machine.files, machine.system};
   EngineMessages messages;
   EngineScriptHost host{machine.platform};
-  PlatformMode mode;
-  CommandEnvironment environment{machine.platform, mode};
+  CommandEnvironment environment{machine.platform, host.Session().mode};
 };
 
 }  // namespace zev::testing

@@ -31,7 +31,7 @@ TEST(Set64BitModeTest, TheLastTrueParameterWinsAndNoneKeepsTheTarget) {
   for (const auto& c : cases) {
     CommandHarness h;
     h.Run(c.commands);
-    EXPECT_EQ(h.mode.TargetPlatform(), c.expected) << c.commands.size();
+    EXPECT_EQ(h.host.Session().mode.TargetPlatform(), c.expected) << c.commands.size();
   }
 }
 

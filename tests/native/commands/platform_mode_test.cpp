@@ -1,4 +1,4 @@
-#include "setup/commands/platform_mode.h"
+#include "setup/engine/platform_mode.h"
 
 #include <gtest/gtest.h>
 
@@ -78,7 +78,7 @@ struct Seen {
 Seen RunProbe(CommandHarness& h, CommandFlags flags, const std::string& target, bool fail) {
   Seen seen;
   h.AddProbe("Probe", [&h, &seen, fail](ScriptRunner&) {
-    seen.flag = h.mode.RegistryViewFlag();
+    seen.flag = h.host.Session().mode.RegistryViewFlag();
     seen.redirectionOff = h.machine.machine.fsRedirectionOff;
     if (fail) throw Error("probe failed");
   }, flags);
@@ -94,7 +94,7 @@ TEST(PlatformScopesTest, CommandsMarkedRAndVGetBothScopesAndLeaveThemEvenWhenThe
       std::string label = std::string(c.profile) + " " + c.target + (fail ? " failing" : "");
       EXPECT_EQ(seen.flag, c.flagInside) << label;
       EXPECT_EQ(seen.redirectionOff, c.redirectionOffInside) << label;
-      EXPECT_EQ(h.mode.RegistryViewFlag(), c.flagAfter) << label;
+      EXPECT_EQ(h.host.Session().mode.RegistryViewFlag(), c.flagAfter) << label;
       EXPECT_FALSE(h.machine.machine.fsRedirectionOff) << label;
       EXPECT_EQ(h.machine.machine.fsRedirectionPauses, c.redirectionOffInside ? 1 : 0) << label;
       EXPECT_EQ(h.RuntimeErrorShown(), fail) << label;

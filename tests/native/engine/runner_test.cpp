@@ -342,8 +342,9 @@ TEST_F(RunnerTest, PluginCommandsAndTheProgressCallback) {
   Variables variables(store, {});
   RandomGenerator random;
   RecordingServices services;
+  EngineSession session;
   ScriptRunner runner(script, variables, random, services,
-                      {machine.files, machine.system, machine.ui, log, messages, state});
+                      {machine.files, machine.system, machine.ui, log, messages, state, session});
   runner.Register("Trace", [this](ScriptRunner& run) { trace.push_back(run.Parameter(1)); });
   runner.Register("Install Driver", [this](ScriptRunner&) { trace.push_back("dispatched"); });
   std::vector<int> seen;

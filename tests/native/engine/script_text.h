@@ -19,11 +19,24 @@ inline std::string CommandIdentifier(std::size_t index) {
   return text;
 }
 
-inline std::string ScriptText(const std::vector<ScriptCommand>& commands,
-                              const std::vector<std::string>& plugins = {},
-                              const std::string& title = "TX880 Test") {
+// The fixed parts of a script beside its commands.
+struct ScriptHeader {
+  std::vector<std::string> plugins;
+  std::string title = "TX880 Test";
+  std::string productCode = "{11111111-2222-4333-8444-555555555555}";
+  std::string revisionCode = "{66666666-7777-4888-8999-AAAAAAAAAAAA}";
+  std::string mediaMode = "1";
+  std::vector<std::string> componentSizes = {"VORN-PREDEF-COMPONENT", "0"};
+  std::vector<std::string> compilerVariables;
+};
+
+inline std::string ScriptText(const std::vector<ScriptCommand>& commands, const ScriptHeader& header) {
   std::string text;
   auto line = [&text](const std::string& value) { text += value + "\r\n"; };
+  auto list = [&line](const std::vector<std::string>& items) {
+    for (const auto& item : items) line(item);
+    line("$");
+  };
   for (const auto& command : commands) line(command.disabled ? "Comment" : command.name);
   line("$");
   for (std::size_t i = 0; i < commands.size(); ++i) line(CommandIdentifier(i));
@@ -36,25 +49,31 @@ inline std::string ScriptText(const std::vector<ScriptCommand>& commands,
   line("$");
   for (const auto& command : commands) line(command.disabled ? "C" : "");
   line("$");
-  line("{11111111-2222-4333-8444-555555555555}");
-  line(title);
-  for (const auto& plugin : plugins) line(plugin);
-  line("$");
+  line(header.productCode);
+  line(header.title);
+  list(header.plugins);
   for (const char* info : {"Corvane", "", "", "", "", "1.0"}) line(info);
   line("$");
   for (std::size_t i = 0; i < commands.size(); ++i) line("");
   line("$");
-  line("1");
-  line("VORN-PREDEF-COMPONENT");
-  line("0");
-  line("$");
-  line("{66666666-7777-4888-8999-AAAAAAAAAAAA}");
+  line(header.mediaMode);
+  list(header.componentSizes);
+  line(header.revisionCode);
   line("$");
   line("FALSE");
   line("English");
   line("$");
-  line("$");
+  list(header.compilerVariables);
   return text;
+}
+
+inline std::string ScriptText(const std::vector<ScriptCommand>& commands,
+                              const std::vector<std::string>& plugins = {},
+                              const std::string& title = "TX880 Test") {
+  ScriptHeader header;
+  header.plugins = plugins;
+  header.title = title;
+  return ScriptText(commands, header);
 }
 
 }  // namespace zev::testing

@@ -44,7 +44,10 @@ class MemoryFileSystem : public platform::FileSystem {
   }
   bool AppendToFile(const std::string&, const void*, std::size_t, bool) override { return false; }
   bool CopyOver(const std::string&, const std::string&) override { return false; }
+  bool MoveOver(const std::string&, const std::string&) override { return false; }
   bool SetNormalAttributes(const std::string&) override { return false; }
+  bool SetHidden(const std::string&) override { return false; }
+  bool SetCompression(const std::string&, bool) override { return false; }
   bool RemoveFile(const std::string&) override { return false; }
   bool RemoveFolder(const std::string&) override { return false; }
   std::vector<platform::FolderEntry> ListFolder(const std::string&) override { return {}; }

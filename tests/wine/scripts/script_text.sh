@@ -1,8 +1,10 @@
 # script_text: turns lines of "Command|parameter|parameter..." on standard input into a compiled
 # script (CR LF lines, one identifier per command, plain fixed parts) on standard output.
+# SCRIPT_REVISION, when set, replaces the revision code (a newer package over an installed one).
 script_text() {
   local -a names=() blocks=()
-  local line i=0 id
+  local line i=0 id revision='{8D2B3C4E-5F60-4B7C-9D8E-0F1A2B3C4D5E}'
+  [[ -n ${SCRIPT_REVISION:-} ]] && revision=$SCRIPT_REVISION
   while IFS= read -r line; do
     [[ -z $line ]] && continue
     id=$(printf '{00000000-0000-4000-8000-%012d}' "$i")
@@ -29,6 +31,6 @@ script_text() {
     printf '%s\n' Corvane '' '' '' '' 1.0 '$'
     for ((i = 0; i < ${#names[@]}; i++)); do echo; done
     echo '$'
-    printf '%s\n' 1 VORN-PREDEF-COMPONENT 0 '$' '{8D2B3C4E-5F60-4B7C-9D8E-0F1A2B3C4D5E}' '$' FALSE English '$' '$'
+    printf '%s\n' 1 VORN-PREDEF-COMPONENT 0 '$' "$revision" '$' FALSE English '$' '$'
   } | sed 's/$/\r/'
 }

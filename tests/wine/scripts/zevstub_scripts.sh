@@ -1,33 +1,12 @@
 # The real zevstub.exe running appended scripts: the script's exit code, a script that fails to
 # compile, and a command that raises an error. Run by run-script.sh with a display.
-source "$ZEV_SOURCE_DIR/tests/wine/scripts/script_text.sh"
+source "$ZEV_SOURCE_DIR/tests/wine/scripts/setup_runs.sh"
 
 work=$ZEV_ARTIFACTS_DIR/work
 rm -rf "$work"
 mkdir -p "$work"
 bash "$ZEV_SOURCE_DIR/tools/make-sample-setup.sh" "$ZEV_BUILD_DIR" "$work/sample"
 log=$WINEPREFIX/drive_c/setup.log
-
-# layout NAME: the sample layout with the script from standard input appended to the stub.
-layout() {
-  rm -rf "$work/$1"
-  cp -a "$work/sample" "$work/$1"
-  script_text >"$work/$1/script.txt"
-  cat "$ZEV_BIN_ZEVSTUB" "$work/$1/script.txt" >"$work/$1/setup.exe"
-  echo "$work/$1"
-}
-
-# run_setup FOLDER ARGS...: the full exit code (wine's own status keeps only its low 8 bits, so
-# the code is read through cmd's ERRORLEVEL).
-run_setup() {
-  local folder=$1
-  shift
-  rm -f "$log"
-  printf '@echo off\r\nsetup.exe %%*\r\necho exit=%%ERRORLEVEL%%\r\n' >"$folder/run.bat"
-  cd "$folder"
-  zev_wine_run cmd /c run.bat '/l=C:\setup.log' "$@" | tr -d '\r' | sed -n 's/^exit=//p'
-  cd - >/dev/null
-}
 
 log_text() { iconv -f UTF-16LE -t UTF-8 "$log" | tr -d '\r'; }
 

@@ -1,4 +1,4 @@
-#include "setup/commands/platform_mode.h"
+#include "setup/engine/platform_mode.h"
 
 namespace zev {
 
