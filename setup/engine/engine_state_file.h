@@ -24,6 +24,8 @@ struct EngineState {
   std::vector<std::pair<std::string, std::string>> variables;
   // The 64-bit mode setting kept under the name "VORN64WOW".
   std::string wow64Setting;
+
+  bool operator==(const EngineState&) const = default;
 };
 
 inline constexpr std::string_view kWow64SettingName = "VORN64WOW";

@@ -50,9 +50,11 @@ std::string WithChanges(const std::string& dump, const Changes& changes) {
     auto equals = line.find('=');
     lines.emplace_back(line.substr(0, equals), line.substr(equals + 1));
   }
-  for (const auto& [name, value] : changes) {
+  for (const auto& change : changes) {
+    const std::string& name = change.first;
+    const std::optional<std::string>& value = change.second;
     auto found = std::find_if(lines.begin(), lines.end(),
-                              [&](const auto& line) { return EqualsIgnoreCase(line.first, name); });
+                              [&name](const auto& line) { return EqualsIgnoreCase(line.first, name); });
     if (!value) {
       if (found != lines.end()) lines.erase(found);
     } else if (found != lines.end()) {
@@ -499,6 +501,24 @@ TEST(RunInitializationTest, APatchRunReadsTheInstalledProductsCache) {
   // Outside media mode 3 the run's own cache folder is the revision's; the installed one is
   // left to the patch transaction.
   EXPECT_EQ(h.machine.files.ReadText(oldState), FormatEngineState(InstalledState()));
+}
+
+// The 64-bit mode a maintenance run restores applies to the commands without "Set 64 Bit Mode";
+// every run starts from "Win32" again.
+TEST(RunInitializationTest, TheSavedSixtyFourBitModeSelectsTheViewAndRedirection) {
+  CommandHarness h(sim::profiles::Windows7x64());
+  std::vector<std::pair<unsigned, bool>> seen;
+  h.AddProbe("Probe", [&](ScriptRunner&) {
+    seen.emplace_back(h.host.Session().mode.RegistryViewFlag(), h.machine.machine.fsRedirectionOff);
+  }, {.r = true, .v = true});
+  const std::string statePath = std::string(R"(C:\ProgramData\)") + kRevision + R"(\setup.dat)";
+  Install(h, kRevision);
+  WriteState(h, statePath, InstalledState());
+  h.Run({{"Probe", {}}});
+  h.machine.installer.AddProduct(kProduct, {platform::install_state::kAbsent, {}});
+  h.machine.files.RemoveFile(statePath);
+  h.Run({{"Probe", {}}});
+  EXPECT_EQ(seen, (std::vector<std::pair<unsigned, bool>>{{0x100, true}, {0x200, false}}));
 }
 
 }  // namespace
