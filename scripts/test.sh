@@ -19,9 +19,10 @@ cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j "$jobs"
 ctest --preset wine
 
-step "win64 (mingw-w64 x86_64)"
+step "win64 (mingw-w64 x86_64) and the driver's tests under 64-bit Wine"
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j "$jobs"
+ctest --test-dir build/win64 -L wine -R "$(cat tests/asio/win64-tests.txt)" --output-on-failure
 
 step "fuzz targets (clang, libFuzzer) smoke runs"
 cmake --preset fuzz >/dev/null
