@@ -33,4 +33,11 @@ if [[ -f $log ]]; then
 else
   echo "(no log written)"
 fi
+
+# The ASIO driver streaming for a few seconds through the simulated TX880, as a host drives it.
+echo
+echo "ASIO driver over the simulated TX880 (3 s, default buffer):"
+stream_status=0
+zev_wine_run "$build/tools/asio_host/asio_host_sim.exe" --seconds 3 | tr -d '\r' || stream_status=$?
+echo "asio_host_sim exit code: $stream_status"
 exit "$status"
