@@ -6,10 +6,5 @@ zev_fuzz_target(script_reader_fuzz ${CMAKE_CURRENT_SOURCE_DIR}/script_reader_fuz
   ${PROJECT_SOURCE_DIR}/setup/engine/parameter_lists.cpp
   ${PROJECT_SOURCE_DIR}/setup/engine/script_lists.cpp
   ${PROJECT_SOURCE_DIR}/setup/engine/script_reader.cpp
-  ${PROJECT_SOURCE_DIR}/setup/engine/variable_manager.cpp
-  ${PROJECT_SOURCE_DIR}/setup/engine/variables.cpp
-  ${PROJECT_SOURCE_DIR}/setup/startup/language_file.cpp
-  ${PROJECT_SOURCE_DIR}/setup/startup/engine_messages.cpp
-  ${PROJECT_SOURCE_DIR}/setup/platform/text_util.cpp
-  ${PROJECT_SOURCE_DIR}/setup/platform/file_text.cpp)
+  ${zev_fuzz_engine_text_sources})
 zev_fuzz_smoke(script_reader script_reader_fuzz script 20000 8192)
