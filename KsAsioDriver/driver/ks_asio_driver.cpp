@@ -281,7 +281,7 @@ ASIOError KsAsioDriver::disposeBuffers() {
   return ASE_OK;
 }
 
-ASIOError KsAsioDriver::controlPanel() { return ASE_SUCCESS; }
+// controlPanel is in control_panel.cpp, beside the dialog it shows.
 
 ASIOError KsAsioDriver::future(long selector, void* /*opt*/) {
   return selector == kAsioCanTimeInfo ? ASE_SUCCESS : ASE_NotPresent;

@@ -2,6 +2,16 @@
 
 namespace tx880::asio {
 
+namespace {
+volatile LONG g_activeObjects = 0;
+}  // namespace
+
+CBaseObject::CBaseObject() { InterlockedIncrement(&g_activeObjects); }
+
+CBaseObject::~CBaseObject() { InterlockedDecrement(&g_activeObjects); }
+
+LONG CBaseObject::ActiveObjects() { return InterlockedCompareExchange(&g_activeObjects, 0, 0); }
+
 CUnknown::CUnknown(IUnknown* outer) : outer_(outer != nullptr ? outer : NonDelegatingUnknown()) {}
 
 HRESULT CUnknown::GetInterface(IUnknown* unknown, void** ppv) {

@@ -1,10 +1,22 @@
 #pragma once
-// A minimal COM base: a non-delegating IUnknown with an interlocked count, and the outer unknown
-// that an aggregated object's IUnknown slots forward to.
+// The COM object base: CBaseObject counts live objects for DllCanUnloadNow; CUnknown adds a
+// non-delegating IUnknown with an interlocked count, and the outer unknown that an aggregated
+// object's IUnknown slots forward to.
 #include <windows.h>
 #include <unknwn.h>
 
 namespace tx880::asio {
+
+// Counts every live object of the module (interlocked), so the server knows when it may unload.
+class CBaseObject {
+ public:
+  CBaseObject();
+  ~CBaseObject();
+  CBaseObject(const CBaseObject&) = delete;
+  CBaseObject& operator=(const CBaseObject&) = delete;
+
+  static LONG ActiveObjects();
+};
 
 // Laid out like IUnknown (three __stdcall slots), so it can be handed out as one.
 struct INonDelegatingUnknown {
@@ -13,7 +25,7 @@ struct INonDelegatingUnknown {
   virtual ULONG STDMETHODCALLTYPE NonDelegatingRelease() = 0;
 };
 
-class CUnknown : public INonDelegatingUnknown {
+class CUnknown : public INonDelegatingUnknown, public CBaseObject {
  public:
   // A null outer makes the object its own owner.
   explicit CUnknown(IUnknown* outer);
