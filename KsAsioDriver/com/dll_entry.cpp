@@ -21,9 +21,6 @@ constexpr char kModuleFileName[] = "TX880AsioSim.dll";
 constexpr char kModuleFileName[] = "TX880Asio.dll";
 #endif
 
-// Kept for loading the control panel's dialog template.
-HINSTANCE g_module = nullptr;
-
 namespace {
 
 CUnknown* CreateDriver(IUnknown* outer, HRESULT* result) {
@@ -59,7 +56,6 @@ extern "C" {
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     DisableThreadLibraryCalls(module);
-    com::g_module = module;
     com::InitTemplates(TRUE);
   } else if (reason == DLL_PROCESS_DETACH) {
     com::InitTemplates(FALSE);
