@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 #include "setup/engine/variable_manager.h"
 #include "setup/engine/variables.h"
 
@@ -14,6 +16,20 @@ class ConditionTest : public ::testing::Test {
     return EvaluateCondition(variables_, {left, code, right, negate});
   }
   void SetX(const char* value) { store_.Set("X", value); }
+
+  // X holds x; "If X <code> value" must give result.
+  struct Case {
+    const char* x;
+    const char* code;
+    const char* value;
+    bool result;
+  };
+  void ExpectCases(std::initializer_list<Case> cases) {
+    for (const auto& c : cases) {
+      SetX(c.x);
+      EXPECT_EQ(If("X", c.code, c.value), c.result) << c.x << " op " << c.code << " " << c.value;
+    }
+  }
 
   TVariableManager store_;
   Variables variables_{store_, {}};
@@ -41,12 +57,7 @@ TEST(ConditionOperators, CodesNameTheOperators) {
 }
 
 TEST_F(ConditionTest, ComparesNumbersWhenBothSidesAreIntegers) {
-  struct Case {
-    const char* x;
-    const char* code;
-    const char* value;
-    bool result;
-  } cases[] = {
+  ExpectCases({
       {"10", "0", "010", true},       // numeric equality
       {"10", "2", "9", true},         // numeric, though "10" sorts before "9"
       {"100", "2", "99", true},
@@ -63,20 +74,11 @@ TEST_F(ConditionTest, ComparesNumbersWhenBothSidesAreIntegers) {
       // Blanks make a text.
       {" 1", "0", "1", false},
       {"1", "0", "1 ", false},
-  };
-  for (const auto& c : cases) {
-    SetX(c.x);
-    EXPECT_EQ(If("X", c.code, c.value), c.result) << c.x << " op " << c.code << " " << c.value;
-  }
+  });
 }
 
 TEST_F(ConditionTest, ComparesTextsOtherwise) {
-  struct Case {
-    const char* x;
-    const char* code;
-    const char* value;
-    bool result;
-  } cases[] = {
+  ExpectCases({
       {"abc", "0", "abc", true},
       {"abc", "0", "ABC", false},
       {"abc", "4", "ABC", true},
@@ -95,11 +97,7 @@ TEST_F(ConditionTest, ComparesTextsOtherwise) {
       {"abc", "3", "", false},
       {"", "1", "", false},
       {"", "0", "", true},
-  };
-  for (const auto& c : cases) {
-    SetX(c.x);
-    EXPECT_EQ(If("X", c.code, c.value), c.result) << c.x << " op " << c.code << " " << c.value;
-  }
+  });
 }
 
 TEST_F(ConditionTest, LeftSideIsNameOrReferenceTakenAsStored) {
